@@ -1,0 +1,67 @@
+# Test helpers. Tests live beside their component in a tests/ folder.
+#
+#   kelm_add_test(NAME name SOURCES ... [LIBS ...] [LABELS ...] [QT] [WEBENGINE])
+#     One GoogleTest program registered with CTest test by test. QT sets the
+#     offscreen platform; WEBENGINE also turns Chromium's sandbox off, which
+#     it needs when running as root.
+#   kelm_add_fuzzer(NAME name SOURCES ... [LIBS ...] [CORPUS dir])
+#     A libFuzzer target, built only with KELM_FUZZ. Files in CORPUS are also
+#     replayed as a plain regression test in every build.
+
+enable_testing()
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+set(KELM_TEST_ENV_QT
+  QT_QPA_PLATFORM=offscreen
+  QT_LOGGING_RULES=qt.qpa.*=false)
+set(KELM_TEST_ENV_WEBENGINE
+  ${KELM_TEST_ENV_QT}
+  QTWEBENGINE_DISABLE_SANDBOX=1
+  "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu --disable-background-networking --disable-component-update")
+
+function(kelm_add_test)
+  cmake_parse_arguments(T "QT;WEBENGINE" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  set(env "")
+  if(T_WEBENGINE)
+    set(env ${KELM_TEST_ENV_WEBENGINE})
+  elseif(T_QT)
+    set(env ${KELM_TEST_ENV_QT})
+  endif()
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "${env}")
+endfunction()
+
+function(kelm_add_fuzzer)
+  cmake_parse_arguments(F "" "NAME;CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(KELM_FUZZ)
+    add_executable(${F_NAME} ${F_SOURCES})
+    target_compile_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+    set_property(GLOBAL APPEND PROPERTY KELM_FUZZERS ${F_NAME})
+    if(F_CORPUS)
+      set_property(TARGET ${F_NAME} PROPERTY KELM_CORPUS ${F_CORPUS})
+    endif()
+  elseif(F_CORPUS)
+    # Replay the kept inputs (crash regressions and seeds) in ordinary builds.
+    add_executable(${F_NAME}_replay ${F_SOURCES} ${PROJECT_SOURCE_DIR}/cmake/fuzz_replay_main.cpp)
+    target_link_libraries(${F_NAME}_replay PRIVATE ${F_LIBS})
+    add_test(NAME ${F_NAME}_replay COMMAND ${F_NAME}_replay ${F_CORPUS})
+    set_tests_properties(${F_NAME}_replay PROPERTIES LABELS fuzz-replay)
+  endif()
+endfunction()
+
+# Writes fuzzers.txt (executable, tab, corpus folder) for tools/fuzz.sh.
+function(kelm_write_fuzzer_list)
+  get_property(fuzzers GLOBAL PROPERTY KELM_FUZZERS)
+  set(lines "")
+  foreach(f IN LISTS fuzzers)
+    get_property(corpus TARGET ${f} PROPERTY KELM_CORPUS)
+    string(APPEND lines "$<TARGET_FILE:${f}>\t${corpus}\n")
+  endforeach()
+  file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/fuzzers.txt CONTENT "${lines}")
+endfunction()

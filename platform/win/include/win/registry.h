@@ -123,6 +123,13 @@ public:
     struct Store;
 
 private:
+    RegKey(std::shared_ptr<Store> store, std::int64_t id, Hive hive, std::string path);
+    static LONG CreateBelow(const std::shared_ptr<Store>& store, std::int64_t base, Hive hive,
+                            const std::string& basePath, std::string_view path, RegKey& key, bool* existed);
+    static LONG OpenBelow(const std::shared_ptr<Store>& store, std::int64_t base, Hive hive,
+                          const std::string& basePath, std::string_view path, RegKey& key);
+    LONG ReadValue(std::string_view name, DWORD& type, std::vector<std::uint8_t>& data) const;
+
     std::shared_ptr<Store> store_;
     std::int64_t id_ = -1;  // the key's row; a key deleted meanwhile answers ERROR_KEY_DELETED
     Hive hive_ = Hive::CurrentUser;

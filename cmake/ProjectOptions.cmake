@@ -36,8 +36,16 @@ if(KELM_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   message(FATAL_ERROR "KELM_FUZZ needs clang (CC=clang CXX=clang++)")
 endif()
 
+# KELM_ONLY_COMPONENTS (a list of component folders) limits a build to those
+# folders: handy while other folders are mid-edit.
+set(KELM_ONLY_COMPONENTS "" CACHE STRING "Build only these component folders (empty: all)")
+
 # Sets OUT to TRUE when the component folder DIR is part of this build.
 function(kelm_component_enabled dir out)
+  if(KELM_ONLY_COMPONENTS AND NOT dir IN_LIST KELM_ONLY_COMPONENTS)
+    set(${out} FALSE PARENT_SCOPE)
+    return()
+  endif()
   if(NOT KELM_SANITIZE)
     set(${out} TRUE PARENT_SCOPE)
     return()

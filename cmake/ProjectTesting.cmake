@@ -1,9 +1,12 @@
 # Test helpers. Tests live beside their component in a tests/ folder.
 #
 #   kelm_add_test(NAME name SOURCES ... [LIBS ...] [LABELS ...] [QT] [WEBENGINE])
-#     One GoogleTest program registered with CTest test by test. QT sets the
-#     offscreen platform; WEBENGINE also turns Chromium's sandbox off, which
-#     it needs when running as root.
+#     One GoogleTest program registered with CTest test by test (named
+#     "NAME.Suite.Test"). QT sets the offscreen platform; WEBENGINE also
+#     turns Chromium's sandbox off, which it needs when running as root.
+#     Do not link GTest::gtest_main: the main function comes from
+#     cmake/test_main.cpp, which for QT and WEBENGINE tests also makes the one
+#     QApplication of the program (tests must not make their own).
 #   kelm_add_fuzzer(NAME name SOURCES ... [LIBS ...] [CORPUS dir])
 #     A libFuzzer target, built only with KELM_FUZZ. Files in CORPUS are also
 #     replayed as a plain regression test in every build.
@@ -12,27 +15,27 @@ enable_testing()
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-set(KELM_TEST_ENV_QT
-  QT_QPA_PLATFORM=offscreen
-  QT_LOGGING_RULES=qt.qpa.*=false)
-set(KELM_TEST_ENV_WEBENGINE
-  ${KELM_TEST_ENV_QT}
-  QTWEBENGINE_DISABLE_SANDBOX=1
-  "QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu --disable-background-networking --disable-component-update")
-
 function(kelm_add_test)
   cmake_parse_arguments(T "QT;WEBENGINE" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-  set(env "")
+  add_executable(${T_NAME} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/cmake/test_main.cpp)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
+  # The environment is set by the test program itself (cmake/test_main.cpp),
+  # so it is the same under CTest and when a test is started by hand.
   if(T_WEBENGINE)
-    set(env ${KELM_TEST_ENV_WEBENGINE})
+    target_compile_definitions(${T_NAME} PRIVATE KELM_TEST_WEBENGINE=1)
+    target_link_libraries(${T_NAME} PRIVATE Qt6::Widgets)
   elseif(T_QT)
-    set(env ${KELM_TEST_ENV_QT})
+    target_compile_definitions(${T_NAME} PRIVATE KELM_TEST_QT=1)
+    target_link_libraries(${T_NAME} PRIVATE Qt6::Widgets)
+  endif()
+  set(props "")
+  if(T_LABELS)
+    list(APPEND props LABELS "${T_LABELS}")
   endif()
   gtest_discover_tests(${T_NAME}
+    TEST_PREFIX "${T_NAME}."
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "${env}")
+    PROPERTIES ${props})
 endfunction()
 
 function(kelm_add_fuzzer)

@@ -43,6 +43,22 @@ int Exec(sqlite3* db, const char* sql)
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
 }
 
+// Some lock conflicts answer SQLITE_BUSY at once instead of calling the busy
+// handler: switching a new file to WAL while another process does the same,
+// and recovering the WAL index after a crash. Those steps hold no lock of
+// ours when they fail, so they are simply tried again for up to the busy
+// time-out.
+template <typename Step>
+int RetryWhileBusy(Step step)
+{
+    int rc = step();
+    for (int waited = 0; (rc & 0xFF) == SQLITE_BUSY && waited < kBusyTimeoutMs; waited += 5) {
+        ::usleep(5000);
+        rc = step();
+    }
+    return rc;
+}
+
 std::shared_ptr<RegKey::Store> Open(const std::filesystem::path& file, LONG& error)
 {
     auto store = std::make_shared<RegKey::Store>();
@@ -58,16 +74,19 @@ std::shared_ptr<RegKey::Store> Open(const std::filesystem::path& file, LONG& err
     sqlite3_busy_timeout(store->db, kBusyTimeoutMs);
     // WAL lets readers go on while one process writes; FULL makes every
     // committed transaction durable before the call returns.
-    rc = Exec(store->db, "PRAGMA journal_mode=WAL");
+    rc = RetryWhileBusy([&] { return Exec(store->db, "PRAGMA journal_mode=WAL"); });
     if (rc == SQLITE_OK)
         rc = Exec(store->db, "PRAGMA synchronous=FULL");
     if (rc == SQLITE_OK) {
-        WriteTransaction txn(store->db);
-        rc = txn.beginResult();
-        if (rc == SQLITE_OK)
-            rc = Exec(store->db, kSchema);
-        if (rc == SQLITE_OK)
-            rc = txn.Commit();
+        rc = RetryWhileBusy([&] {
+            WriteTransaction txn(store->db);
+            int step = txn.beginResult();
+            if (step == SQLITE_OK)
+                step = Exec(store->db, kSchema);
+            if (step == SQLITE_OK)
+                step = txn.Commit();
+            return step;
+        });
     }
     if (rc != SQLITE_OK) {
         error = ErrorFromSqlite(rc, ERROR_CANTOPEN);
@@ -204,7 +223,7 @@ std::vector<std::uint8_t> Statement::Blob(int column) const
 
 WriteTransaction::WriteTransaction(sqlite3* db)
     : db_(db)
-    , beginRc_(Exec(db, "BEGIN IMMEDIATE"))
+    , beginRc_(RetryWhileBusy([db] { return Exec(db, "BEGIN IMMEDIATE"); }))
 {
 }
 

@@ -11,7 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace win::testing {
+namespace win::test {
 
 class ChildProcess {
 public:
@@ -93,4 +93,4 @@ private:
     bool reaped_ = false;
 };
 
-}  // namespace win::testing
+}  // namespace win::test

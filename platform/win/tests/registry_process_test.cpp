@@ -9,14 +9,14 @@
 namespace win {
 namespace {
 
-using WinRegistryProcessTest = testing::TempStateRoot;
+using WinRegistryProcessTest = test::TempStateRoot;
 
 TEST_F(WinRegistryProcessTest, TwoProcessesWritingOneHiveLoseNothing)
 {
     constexpr int kPerProcess = 500;
     const std::string key = "Software\\KLMS\\Tavrel\\Concurrent";
-    testing::ChildProcess first({"write-values", "HKLM", key, "a", std::to_string(kPerProcess)});
-    testing::ChildProcess second({"write-values", "HKLM", key, "b", std::to_string(kPerProcess)});
+    test::ChildProcess first({"write-values", "HKLM", key, "a", std::to_string(kPerProcess)});
+    test::ChildProcess second({"write-values", "HKLM", key, "b", std::to_string(kPerProcess)});
     ASSERT_EQ(first.Wait(), 0);
     ASSERT_EQ(second.Wait(), 0);
 

@@ -10,7 +10,7 @@
 namespace win {
 namespace {
 
-using WinRegistryTest = testing::TempStateRoot;
+using WinRegistryTest = test::TempStateRoot;
 
 TEST_F(WinRegistryTest, CreateAnswersWhetherTheKeyExistedAndOpenNeedsIt)
 {
@@ -74,7 +74,7 @@ void PrintTo(const RoundTripCase& c, std::ostream* os)
     *os << "value \"" << c.label << "\" of type " << RegTypeName(c.type);
 }
 
-class WinRegistryRoundTripTest : public testing::TempStateRoot,
+class WinRegistryRoundTripTest : public test::TempStateRoot,
                               public ::testing::WithParamInterface<RoundTripCase> {};
 
 TEST_P(WinRegistryRoundTripTest, ValueComesBackAsWritten)
@@ -161,7 +161,7 @@ TEST_F(WinRegistryTest, ExpandableTextIsExpandedOnlyOnRequest)
     ::unsetenv("KELM_REG_TEST_DIR");
 }
 
-class WinRegistryTreeTest : public testing::TempStateRoot {
+class WinRegistryTreeTest : public test::TempStateRoot {
 protected:
     void SetUp() override
     {

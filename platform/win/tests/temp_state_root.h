@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-namespace win::testing {
+namespace win::test {
 
 class TempStateRoot : public ::testing::Test {
 protected:
@@ -36,4 +36,4 @@ private:
     std::filesystem::path root_;
 };
 
-}  // namespace win::testing
+}  // namespace win::test

@@ -192,17 +192,22 @@ typedef struct FilterHostContext {
                                               SocketContext** context);  /* 532 */
     void* reserved536;                                                   /* 536 */
     int32_t(KELM_HOST_CALL* ReleaseSocket)(uintptr_t releaseHandle);     /* 540 */
-    /* Writes the millisecond tick count of the host's last database update;
-     * a value newer than the plug-in's last load makes it reload. */
+    /* Writes the time of the host's last database update on the plug-ins'
+     * tick clock: milliseconds of CLOCK_MONOTONIC, truncated to 32 bits. A
+     * value greater than the tick count of the plug-in's last load makes it
+     * reload its database. */
     int32_t(KELM_HOST_CALL* GetDatabaseTime)(uint32_t* time);            /* 544 */
     int32_t(KELM_HOST_CALL* SettingsChanged)(FilterSettingsRecord* settings); /* 548 */
 } FilterHostContext;
 
 /* ---- Exports -------------------------------------------------------------- */
 
-/* The trace object (the kit's GMCTraceLog, a C++ class). A host that wants
- * the plug-in's trace lines creates one with the kit and hands it over with
- * SetTrace; it stays the host's. */
+/* The trace object (the kit's GMCTraceLog, a C++ class; see
+ * netfilter/kit/README.md). Ownership follows the call order: an object set
+ * before InitPlugin stays the host's; an object set after InitPlugin, when the
+ * plug-in had none before, is handed over and the exploit filter destroys it
+ * (with delete) in TermPlugin. Give each plug-in its own object, or set it
+ * before InitPlugin to keep it. */
 #ifdef __cplusplus
 }  /* extern "C" */
 class GMCTraceLog;

@@ -1,6 +1,8 @@
 #include "win/state_root.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -23,6 +25,20 @@ std::filesystem::path HomePath()
     return home;
 }
 
+// A folder in /tmp that only this user may use (mode 0700, owned by us, no
+// symbolic link); FALLBACK when someone else got there first.
+std::filesystem::path PrivateTmpFolder(const std::string& name, const std::filesystem::path& fallback)
+{
+    const std::filesystem::path folder = std::filesystem::path("/tmp") / name;
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return fallback;
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return fallback;
+    ::chmod(folder.c_str(), 0700);
+    return folder;
+}
+
 std::filesystem::path Ensure(const std::filesystem::path& path)
 {
     std::error_code ec;
@@ -43,7 +59,7 @@ std::filesystem::path XdgFolder(StateFolder kind)
         state = HomePath() / ".local/state";
     std::filesystem::path runtime = EnvPath("XDG_RUNTIME_DIR");
     if (runtime.empty())
-        runtime = std::filesystem::path("/tmp") / ("kelm-runtime-" + std::to_string(::getuid()));
+        runtime = PrivateTmpFolder("kelm-runtime-" + std::to_string(::getuid()), HomePath() / ".cache/kelm-runtime");
 
     switch (kind) {
     case StateFolder::Registry: return data / "kelm/registry";
@@ -82,7 +98,14 @@ std::filesystem::path GlobalRuntimePath()
     std::filesystem::path root = EnvPath(kStateRootVariable);
     if (!root.empty())
         return Ensure(root / "global");
-    return Ensure(std::filesystem::path("/tmp") / "kelm-global");
+    // Shared by every user of the machine: world-writable with the sticky
+    // bit, like /tmp, so each user can add objects but not remove others'.
+    // Only the folder's owner can set that; for everyone else it is a no-op.
+    const std::filesystem::path global = Ensure(std::filesystem::path("/tmp") / "kelm-global");
+    struct stat st {};
+    if (::lstat(global.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid())
+        ::chmod(global.c_str(), 01777);
+    return global;
 }
 
 }  // namespace win

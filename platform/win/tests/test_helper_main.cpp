@@ -3,7 +3,17 @@
 //
 //   write-values HIVE PATH PREFIX COUNT   writes COUNT DWORD values
 //                                         PREFIX<i> = i, one write each
+//   hold-event NAME MANUAL INITIAL        creates the event, prints the
+//                                         result code, then holds it until
+//                                         killed
+//   wait-event NAME TIMEOUT               opens the event, prints "ready",
+//                                         waits and prints the wait result
+//   set-event NAME                        opens and sets the event, prints
+//                                         the result code
+#include "win/event.h"
 #include "win/registry.h"
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +44,47 @@ int WriteValues(int argc, char** argv)
     return 0;
 }
 
+int HoldEvent(int argc, char** argv)
+{
+    if (argc != 5)
+        return 2;
+    win::Event event;
+    const win::DWORD error = win::Event::Create(argv[2], std::atoi(argv[3]) != 0, std::atoi(argv[4]) != 0, event);
+    std::printf("%u\n", static_cast<unsigned>(error));
+    std::fflush(stdout);
+    for (;;)
+        ::pause();
+}
+
+int WaitEvent(int argc, char** argv)
+{
+    if (argc != 4)
+        return 2;
+    win::Event event;
+    const win::DWORD error = win::Event::Open(argv[2], event);
+    if (error != win::ERROR_SUCCESS) {
+        std::printf("open failed %u\n", static_cast<unsigned>(error));
+        return 1;
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+    const win::DWORD result = event.Wait(static_cast<win::DWORD>(std::strtoul(argv[3], nullptr, 10)));
+    std::printf("%u\n", static_cast<unsigned>(result));
+    return 0;
+}
+
+int SetEvent(int argc, char** argv)
+{
+    if (argc != 3)
+        return 2;
+    win::Event event;
+    win::DWORD error = win::Event::Open(argv[2], event);
+    if (error == win::ERROR_SUCCESS)
+        error = event.Set();
+    std::printf("%u\n", static_cast<unsigned>(error));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -43,6 +94,12 @@ int main(int argc, char** argv)
     const std::string_view command = argv[1];
     if (command == "write-values")
         return WriteValues(argc, argv);
+    if (command == "hold-event")
+        return HoldEvent(argc, argv);
+    if (command == "wait-event")
+        return WaitEvent(argc, argv);
+    if (command == "set-event")
+        return SetEvent(argc, argv);
     std::fprintf(stderr, "unknown command %s\n", argv[1]);
     return 2;
 }

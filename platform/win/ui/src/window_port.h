@@ -1,0 +1,40 @@
+// The per-window helper object behind a handle: a child of the window, so it
+// lives on the window's thread and dies with it. Posted messages are events
+// sent to the port (Qt discards the queued ones when the port dies), and the
+// port runs every message through the window's handler.
+#pragma once
+
+#include "win/ui/window_handle.h"
+
+#include <QObject>
+
+namespace win::detail {
+
+class WindowPort : public QObject {
+    Q_OBJECT
+public:
+    explicit WindowPort(QObject* window);
+    ~WindowPort() override;
+
+    HWND hwnd() const { return m_hwnd; }
+    QObject* window() const { return m_pWindow; }
+    bool alive() const { return m_bAlive; }
+
+    // Takes the port out of the table: its handle is dead from now on and
+    // sends waiting for it return 0. Window thread only.
+    void Retire();
+
+    // Runs MESSAGE through the window's handler, then DefWindowProc. 0 once
+    // the port is retired. Window thread only.
+    LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    QObject* m_pWindow;
+    HWND m_hwnd = nullptr;
+    bool m_bAlive = true;
+};
+
+}  // namespace win::detail

@@ -1,0 +1,108 @@
+// korvad: the suite's background service on the session bus.
+//
+//   korvad [--companion-dir DIR]
+//
+// Runs in the foreground (also under systemd, see korvad.service) and logs
+// to standard error. Its state lives under the state root (KELM_STATE_ROOT).
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDir>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "bus/bus_server.h"
+#include "companion_launcher.h"
+#include "config_store.h"
+#include "request_handlers.h"
+#include "service_database.h"
+#include "servicelink/korva_constants.h"
+#include "win/state_root.h"
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void LogToStderr(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    const char* level = type == QtDebugMsg     ? "debug"
+                        : type == QtInfoMsg    ? "info"
+                        : type == QtWarningMsg ? "warning"
+                                               : "error";
+    std::fprintf(stderr, "korvad: %s: %s\n", level, message.toLocal8Bit().constData());
+}
+
+void Usage()
+{
+    std::fprintf(stderr, "usage: korvad [--companion-dir DIR]\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qInstallMessageHandler(LogToStderr);
+    QCoreApplication app(argc, argv);
+    QString companionDir = qEnvironmentVariable("KORVAD_COMPANION_DIR");
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--companion-dir") == 0 && i + 1 < argc) {
+            companionDir = QString::fromLocal8Bit(argv[++i]);
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("korvad %s\n", KORVAD_VERSION);
+            return 0;
+        } else {
+            Usage();
+            return 2;
+        }
+    }
+    if (companionDir.isEmpty())
+        companionDir = QCoreApplication::applicationDirPath();
+
+    // Signals end the event loop, so the database is closed cleanly.
+    if (::pipe(g_signalPipe) != 0)
+        return 1;
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGINT, OnSignal);
+    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] {
+        qInfo("stopping");
+        QCoreApplication::quit();
+    });
+
+    const std::string dbPath = (win::StateFolderPath(win::StateFolder::Service) / "korvad.db").string();
+    korvad::ServiceDatabase database;
+    std::string error;
+    if (!database.Open(dbPath, &error)) {
+        qCritical("%s", error.c_str());
+        return 1;
+    }
+
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    QDBusConnection connection = (address != nullptr && *address != '\0')
+                                     ? QDBusConnection::connectToBus(QString::fromUtf8(address), QStringLiteral("korvad"))
+                                     : QDBusConnection::sessionBus();
+    bus::BusServer server(connection);
+    korvad::ConfigStore config(database);
+    korvad::CompanionLauncher launcher(QDir(companionDir).absolutePath().toStdString());
+    korvad::ServiceContext context{server, config, launcher, KORVAD_VERSION};
+    korvad::RegisterConfigHandlers(context);
+    korvad::RegisterScannerHandlers(context);
+    korvad::RegisterServiceHandlers(context);
+
+    if (!server.Start(QString::fromLatin1(NKorvaConstants::SERVICE_BUS_NAME), &error)) {
+        qCritical("%s", error.c_str());
+        return 1;
+    }
+    qInfo("serving %s (database %s, companions in %s)", NKorvaConstants::SERVICE_BUS_NAME, dbPath.c_str(),
+          launcher.Folder().c_str());
+    return app.exec();
+}

@@ -1,0 +1,30 @@
+// korvad answers requests from a table of handlers. Each area of the service
+// adds its handlers in its own file through one Register function, so a new
+// area (scanner, quarantine, popups...) is a new file and one line in
+// korvad_service.cpp.
+#pragma once
+
+#include <string>
+
+#include "bus/bus_server.h"
+
+namespace korvad {
+
+class CompanionLauncher;
+class ConfigStore;
+
+struct ServiceContext {
+    bus::BusServer& server;
+    ConfigStore& config;
+    CompanionLauncher& launcher;
+    std::string version;
+};
+
+void RegisterConfigHandlers(ServiceContext& context);
+void RegisterScannerHandlers(ServiceContext& context);
+void RegisterServiceHandlers(ServiceContext& context);
+
+// The name korvad sends when a configuration value changes.
+inline constexpr const char* kConfigNotification = "korva.config.notify";
+
+}  // namespace korvad

@@ -1,0 +1,146 @@
+#include "service_database.h"
+
+#include <QtGlobal>
+
+namespace korvad {
+
+namespace {
+
+// Version 1 kept only machine-wide values; version 2 adds the source and
+// the per-user values, carrying every old value over as a "system" value.
+const char* const kMigrations[] = {
+    // to version 1
+    "CREATE TABLE settings("
+    "  section TEXT NOT NULL,"
+    "  key TEXT NOT NULL,"
+    "  value TEXT NOT NULL,"
+    "  PRIMARY KEY(section, key));",
+    // to version 2
+    "CREATE TABLE config_values("
+    "  section TEXT NOT NULL,"
+    "  key TEXT NOT NULL,"
+    "  source TEXT NOT NULL CHECK(source IN ('system', 'user')),"
+    "  user_id TEXT NOT NULL DEFAULT '',"
+    "  value TEXT NOT NULL,"
+    "  updated INTEGER NOT NULL DEFAULT (strftime('%s', 'now')),"
+    "  PRIMARY KEY(section, key, source, user_id));"
+    "INSERT INTO config_values(section, key, source, user_id, value)"
+    "  SELECT section, key, 'system', '', value FROM settings;"
+    "DROP TABLE settings;",
+};
+static_assert(sizeof(kMigrations) / sizeof(kMigrations[0]) == kSchemaVersion);
+
+}  // namespace
+
+ServiceDatabase::~ServiceDatabase()
+{
+    if (m_db != nullptr)
+        sqlite3_close(m_db);
+}
+
+bool ServiceDatabase::Exec(const char* sql, std::string* error)
+{
+    char* message = nullptr;
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, &message) == SQLITE_OK)
+        return true;
+    if (error != nullptr)
+        *error = message != nullptr ? message : "unknown SQLite error";
+    sqlite3_free(message);
+    return false;
+}
+
+int ServiceDatabase::Version() const
+{
+    Statement version(m_db, "PRAGMA user_version;");
+    return version.Step() == SQLITE_ROW ? std::stoi("0" + version.Text(0)) : -1;
+}
+
+bool ServiceDatabase::Open(const std::string& path, std::string* error)
+{
+    if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                        nullptr) != SQLITE_OK) {
+        if (error != nullptr)
+            *error = "cannot open " + path + ": " + (m_db != nullptr ? sqlite3_errmsg(m_db) : "out of memory");
+        return false;
+    }
+    sqlite3_busy_timeout(m_db, 5000);
+    // WAL keeps every commit atomic and survives a crash of the service; a
+    // power cut may lose the last commits but never leaves a torn file.
+    if (!Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;", error))
+        return false;
+    return Migrate(error);
+}
+
+bool ServiceDatabase::Migrate(std::string* error)
+{
+    const int version = Version();
+    if (version < 0) {
+        if (error != nullptr)
+            *error = "cannot read the schema version";
+        return false;
+    }
+    if (version > kSchemaVersion) {
+        if (error != nullptr)
+            *error = "the database has schema version " + std::to_string(version) + ", newer than this korvad (" +
+                     std::to_string(kSchemaVersion) + ")";
+        return false;
+    }
+    for (int step = version; step < kSchemaVersion; ++step) {
+        const std::string sql = std::string("BEGIN IMMEDIATE;") + kMigrations[step] +
+                                "PRAGMA user_version=" + std::to_string(step + 1) + ";COMMIT;";
+        if (!Exec(sql.c_str(), error)) {
+            Exec("ROLLBACK;");
+            if (error != nullptr)
+                *error = "migration to schema version " + std::to_string(step + 1) + " failed: " + *error;
+            return false;
+        }
+        qInfo("database migrated to schema version %d", step + 1);
+    }
+    return true;
+}
+
+Statement::Statement(sqlite3* db, const char* sql)
+{
+    if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
+        m_stmt = nullptr;
+}
+
+Statement::~Statement()
+{
+    if (m_stmt != nullptr)
+        sqlite3_finalize(m_stmt);
+}
+
+Statement& Statement::Bind(int index, const std::string& text)
+{
+    if (m_stmt != nullptr)
+        sqlite3_bind_text(m_stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    return *this;
+}
+
+Statement& Statement::Bind(int index, long long value)
+{
+    if (m_stmt != nullptr)
+        sqlite3_bind_int64(m_stmt, index, value);
+    return *this;
+}
+
+int Statement::Step() { return m_stmt != nullptr ? sqlite3_step(m_stmt) : SQLITE_MISUSE; }
+
+std::string Statement::Text(int column) const
+{
+    const unsigned char* text = m_stmt != nullptr ? sqlite3_column_text(m_stmt, column) : nullptr;
+    if (text == nullptr)
+        return {};
+    return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, column)));
+}
+
+void Statement::Reset()
+{
+    if (m_stmt != nullptr) {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
+}
+
+}  // namespace korvad

@@ -1,0 +1,2 @@
+#pragma once
+#include "servicelink/value_accessor.h"

@@ -89,8 +89,9 @@ HWND HwndFromObject(QObject* object)
     detail::EnsureWindowServerLinked();
     if (object == nullptr)
         return nullptr;
+    // A retired port means the window is being destroyed: no new handle.
     if (detail::WindowPort* port = detail::WindowTable::Instance().PortOfObject(object))
-        return port->hwnd();
+        return port->alive() ? port->hwnd() : nullptr;
     // A port can only be made on the object's own thread (it becomes the
     // object's child). It is built outside the table's lock: adding a child
     // sends the parent an event, which may run code that calls back here.

@@ -32,14 +32,14 @@ WindowPort::WindowPort(QObject* window) : QObject(window), m_pWindow(window)
 WindowPort::~WindowPort()
 {
     Retire();
+    WindowTable::Instance().Remove(this);
 }
 
 void WindowPort::Retire()
 {
-    if (!m_bAlive)
+    if (!m_bAlive.exchange(false))
         return;
-    m_bAlive = false;
-    WindowTable::Instance().Remove(WindowNumberOf(m_hwnd), this);
+    WindowTable::Instance().Retire(WindowNumberOf(m_hwnd), this);
     // Sends from other threads that are still queued for this window return
     // 0 now instead of waiting for a window that will never answer.
     ThreadInbox::Of(thread())->CancelWindow(WindowNumberOf(m_hwnd));
@@ -47,7 +47,7 @@ void WindowPort::Retire()
 
 LRESULT WindowPort::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (!m_bAlive)
+    if (!alive())
         return 0;
     // Looked up per message: the CMessageTarget part may not exist yet while
     // the window is being built, nor any more while it is being destroyed.
@@ -60,7 +60,7 @@ LRESULT WindowPort::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
             return result;
     }
     // The handler may have destroyed the window (and this port with it).
-    if (self.isNull() || !self->m_bAlive)
+    if (self.isNull() || !self->alive())
         return 0;
     return DefWindowProc(hwnd, message, wParam, lParam);
 }

@@ -8,17 +8,18 @@
 
 #include <QObject>
 
+#include <atomic>
+
 namespace win::detail {
 
 class WindowPort : public QObject {
-    Q_OBJECT
 public:
     explicit WindowPort(QObject* window);
     ~WindowPort() override;
 
     HWND hwnd() const { return m_hwnd; }
     QObject* window() const { return m_pWindow; }
-    bool alive() const { return m_bAlive; }
+    bool alive() const { return m_bAlive.load(); }
 
     // Takes the port out of the table: its handle is dead from now on and
     // sends waiting for it return 0. Window thread only.
@@ -34,7 +35,7 @@ protected:
 private:
     QObject* m_pWindow;
     HWND m_hwnd = nullptr;
-    bool m_bAlive = true;
+    std::atomic<bool> m_bAlive{true};  // read by other threads under the table's lock
 };
 
 }  // namespace win::detail

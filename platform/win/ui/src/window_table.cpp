@@ -47,45 +47,46 @@ HWND WindowTable::Add(WindowPort* port, QObject* window)
     std::uint32_t number = m_nNext++;
     if (m_nNext == 0)  // after four thousand million windows; 0 means "none"
         m_nNext = 1;
-    m_mapByNumber[number] = Entry{port, window};
-    m_mapByObject[window] = number;
+    m_mapByNumber[number] = port;
+    m_mapByObject[window] = port;
     return MakeHwnd(static_cast<std::uint32_t>(::getpid()), number);
 }
 
-void WindowTable::Remove(std::uint32_t number, WindowPort* port)
+void WindowTable::Retire(std::uint32_t number, WindowPort* port)
 {
     std::lock_guard lock(m_mutex);
     auto it = m_mapByNumber.find(number);
-    if (it == m_mapByNumber.end() || it->second.port != port)
-        return;
-    auto byObject = m_mapByObject.find(it->second.window);
-    if (byObject != m_mapByObject.end() && byObject->second == number)
-        m_mapByObject.erase(byObject);
-    m_mapByNumber.erase(it);
+    if (it != m_mapByNumber.end() && it->second == port)
+        m_mapByNumber.erase(it);
+}
+
+void WindowTable::Remove(WindowPort* port)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_mapByObject.find(port->window());
+    if (it != m_mapByObject.end() && it->second == port)
+        m_mapByObject.erase(it);
 }
 
 WindowPort* WindowTable::PortOfObject(QObject* window)
 {
     std::lock_guard lock(m_mutex);
-    auto byObject = m_mapByObject.find(window);
-    if (byObject == m_mapByObject.end())
-        return nullptr;
-    auto it = m_mapByNumber.find(byObject->second);
-    return it == m_mapByNumber.end() ? nullptr : it->second.port;
+    auto it = m_mapByObject.find(window);
+    return it == m_mapByObject.end() ? nullptr : it->second;
 }
 
 void WindowTable::WithPort(std::uint32_t number, const std::function<void(WindowPort*)>& fn)
 {
     std::lock_guard lock(m_mutex);
     auto it = m_mapByNumber.find(number);
-    fn(it == m_mapByNumber.end() ? nullptr : it->second.port);
+    fn(it == m_mapByNumber.end() ? nullptr : it->second);
 }
 
 QThread* WindowTable::ThreadOf(std::uint32_t number)
 {
     std::lock_guard lock(m_mutex);
     auto it = m_mapByNumber.find(number);
-    return it == m_mapByNumber.end() ? nullptr : it->second.port->thread();
+    return it == m_mapByNumber.end() ? nullptr : it->second->thread();
 }
 
 }  // namespace detail

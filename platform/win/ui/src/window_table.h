@@ -25,11 +25,14 @@ public:
 
     // Adds PORT (for WINDOW) under a new number; the handle.
     HWND Add(WindowPort* port, QObject* window);
-    // Removes the entry of number N when it still belongs to PORT.
-    void Remove(std::uint32_t number, WindowPort* port);
+    // Retires number N (its handle names no window from now on) when it
+    // still belongs to PORT.
+    void Retire(std::uint32_t number, WindowPort* port);
+    // Forgets PORT altogether (it is being destroyed).
+    void Remove(WindowPort* port);
 
-    // The live port of WINDOW; nullptr when it has none. Take the result
-    // only on WINDOW's thread.
+    // The port of WINDOW, retired or not; nullptr when it has none. Use the
+    // result only on WINDOW's thread.
     WindowPort* PortOfObject(QObject* window);
 
     // Runs FN with the port of number N under the table's lock (FN gets
@@ -40,15 +43,10 @@ public:
     QThread* ThreadOf(std::uint32_t number);
 
 private:
-    struct Entry {
-        WindowPort* port;
-        QObject* window;
-    };
-
     std::mutex m_mutex;
     std::uint32_t m_nNext = 1;
-    std::unordered_map<std::uint32_t, Entry> m_mapByNumber;
-    std::unordered_map<QObject*, std::uint32_t> m_mapByObject;
+    std::unordered_map<std::uint32_t, WindowPort*> m_mapByNumber;  // live windows
+    std::unordered_map<QObject*, WindowPort*> m_mapByObject;       // until the port dies
 };
 
 }  // namespace win::detail

@@ -23,6 +23,7 @@ int main(int argc, char** argv)
 #endif
 #if defined(KELM_TEST_WEBENGINE)
     setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", /*overwrite=*/0);
+    setenv("QT_QUICK_BACKEND", "software", /*overwrite=*/0);
     setenv("QTWEBENGINE_CHROMIUM_FLAGS",
            "--no-sandbox --disable-gpu --disable-background-networking --disable-component-update",
            /*overwrite=*/0);

@@ -21,8 +21,12 @@ namespace {
 void PrepareBrowserEnvironment()
 {
     const bool hasDisplay = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
-    if (!hasDisplay)
+    if (!hasDisplay) {
         setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);
+        // Without a display there is no OpenGL; software rendering avoids
+        // Qt WebEngine's warnings about it.
+        setenv("QT_QUICK_BACKEND", "software", /*overwrite=*/0);
+    }
     if (geteuid() == 0)
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", /*overwrite=*/0);
 }

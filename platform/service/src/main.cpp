@@ -78,18 +78,11 @@ int main(int argc, char** argv)
         QCoreApplication::quit();
     });
 
-    const std::string dbPath = (win::StateFolderPath(win::StateFolder::Service) / "korvad.db").string();
-    korvad::ServiceDatabase database;
-    std::string error;
-    if (!database.Open(dbPath, &error)) {
-        qCritical("%s", error.c_str());
-        return 1;
-    }
-
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
     QDBusConnection connection = (address != nullptr && *address != '\0')
                                      ? QDBusConnection::connectToBus(QString::fromUtf8(address), QStringLiteral("korvad"))
                                      : QDBusConnection::sessionBus();
+    korvad::ServiceDatabase database;
     bus::BusServer server(connection);
     korvad::ConfigStore config(database);
     korvad::CompanionLauncher launcher(QDir(companionDir).absolutePath().toStdString());
@@ -98,10 +91,20 @@ int main(int argc, char** argv)
     korvad::RegisterScannerHandlers(context);
     korvad::RegisterServiceHandlers(context);
 
+    // The name is taken before the database is opened, so a second korvad
+    // leaves the first one's file alone. Requests are answered only once the
+    // event loop runs, by which time the database is open.
+    std::string error;
     if (!server.Start(QString::fromLatin1(NKorvaConstants::SERVICE_BUS_NAME), &error)) {
         qCritical("%s", error.c_str());
         return 1;
     }
+    const std::string dbPath = (win::StateFolderPath(win::StateFolder::Service) / "korvad.db").string();
+    if (!database.Open(dbPath, &error)) {
+        qCritical("%s", error.c_str());
+        return 1;
+    }
+
     qInfo("serving %s (database %s, companions in %s)", NKorvaConstants::SERVICE_BUS_NAME, dbPath.c_str(),
           launcher.Folder().c_str());
     return app.exec();

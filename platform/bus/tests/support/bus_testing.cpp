@@ -129,6 +129,20 @@ int ChildProcess::Stop()
     return -1;
 }
 
+bool ChildProcess::WaitExit(int timeoutMs, int* status)
+{
+    if (m_pid <= 0)
+        return false;
+    for (int waited = 0; waited <= timeoutMs; waited += 10) {
+        if (::waitpid(m_pid, status, WNOHANG) == m_pid) {
+            m_pid = -1;
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 void ChildProcess::Kill()
 {
     if (m_pid <= 0)

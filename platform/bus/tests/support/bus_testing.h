@@ -56,6 +56,9 @@ public:
     bool Start(const std::string& program, const std::vector<std::string>& args);
     // SIGTERM and wait; returns the exit status as waitpid reports it.
     int Stop();
+    // Waits up to TIMEOUT_MS for the child to end by itself; true with its
+    // waitpid STATUS when it did.
+    bool WaitExit(int timeoutMs, int* status);
     void Kill();    // SIGKILL and reap
     void Pause();   // SIGSTOP
     void Resume();  // SIGCONT

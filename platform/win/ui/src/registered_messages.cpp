@@ -169,12 +169,15 @@ UINT LookUpOrAdd(const std::filesystem::path& tablePath, const QString& name, co
         SetLastError(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
         return 0;
     }
-    // A last line left unfinished by a writer that died gets its own line
-    // end first, so the new entry starts on a line of its own.
-    std::string line = FormatLine(number, name);
-    if (!text.empty() && text.back() != '\n')
-        line.insert(line.begin(), '\n');
-    if (::lseek(fd.get(), 0, SEEK_END) < 0 || !WriteAll(fd.get(), line)) {
+    // A last line left unfinished by a writer that died was never valid to
+    // any reader; cut it off rather than complete it, so no reader ever sees
+    // it turn into an entry.
+    size_t complete = text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1;
+    if (complete != text.size() && ::ftruncate(fd.get(), static_cast<off_t>(complete)) != 0) {
+        SetLastError(static_cast<DWORD>(ERROR_CANTWRITE));
+        return 0;
+    }
+    if (::lseek(fd.get(), 0, SEEK_END) < 0 || !WriteAll(fd.get(), FormatLine(number, name))) {
         SetLastError(static_cast<DWORD>(ERROR_CANTWRITE));
         return 0;
     }

@@ -34,5 +34,29 @@ TEST_F(WinRegistryProcessTest, TwoProcessesWritingOneHiveLoseNothing)
     }
 }
 
+TEST_F(WinRegistryProcessTest, WritesAcknowledgedBeforeAKillSurviveIt)
+{
+    const std::string key = "Software\\KLMS\\Tavrel\\Tracking";
+    int acknowledged = -1;
+    {
+        test::ChildProcess writer({"write-forever", "HKLM", key, "v"});
+        for (int i = 0; i < 40; ++i) {
+            const std::string line = writer.ReadLine();
+            ASSERT_EQ(line, std::to_string(i));
+            acknowledged = i;
+        }
+        writer.Kill();  // most likely in the middle of a write
+    }
+    RegKey result;
+    ASSERT_EQ(RegKey::Open(Hive::LocalMachine, key, result), ERROR_SUCCESS);
+    for (int i = 0; i <= acknowledged; ++i) {
+        DWORD value = 0xFFFFFFFF;
+        ASSERT_EQ(result.QueryDword("v" + std::to_string(i), value), ERROR_SUCCESS) << i;
+        EXPECT_EQ(value, static_cast<DWORD>(i));
+    }
+    // The hive stays writable after the crash.
+    EXPECT_EQ(result.SetDword("after", 1), ERROR_SUCCESS);
+}
+
 }  // namespace
 }  // namespace win

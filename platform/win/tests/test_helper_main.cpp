@@ -3,6 +3,9 @@
 //
 //   write-values HIVE PATH PREFIX COUNT   writes COUNT DWORD values
 //                                         PREFIX<i> = i, one write each
+//   write-forever HIVE PATH PREFIX        writes DWORD values PREFIX<i> = i
+//                                         and prints i after each write
+//                                         returned, until killed
 //   hold-event NAME MANUAL INITIAL        creates the event, prints the
 //                                         result code, then holds it until
 //                                         killed
@@ -42,6 +45,22 @@ int WriteValues(int argc, char** argv)
         }
     }
     return 0;
+}
+
+int WriteForever(int argc, char** argv)
+{
+    if (argc != 5)
+        return 2;
+    const win::Hive hive = std::string_view(argv[2]) == "HKLM" ? win::Hive::LocalMachine : win::Hive::CurrentUser;
+    win::RegKey key;
+    if (win::RegKey::Create(hive, argv[3], key) != win::ERROR_SUCCESS)
+        return 1;
+    for (win::DWORD i = 0;; ++i) {
+        if (key.SetDword(argv[4] + std::to_string(i), i) != win::ERROR_SUCCESS)
+            return 1;
+        std::printf("%u\n", static_cast<unsigned>(i));
+        std::fflush(stdout);
+    }
 }
 
 int HoldEvent(int argc, char** argv)
@@ -94,6 +113,8 @@ int main(int argc, char** argv)
     const std::string_view command = argv[1];
     if (command == "write-values")
         return WriteValues(argc, argv);
+    if (command == "write-forever")
+        return WriteForever(argc, argv);
     if (command == "hold-event")
         return HoldEvent(argc, argv);
     if (command == "wait-event")

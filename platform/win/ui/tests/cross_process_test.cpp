@@ -337,6 +337,3 @@ TEST_F(CrossProcessTest, MalformedFramesAreDroppedAndTheServerKeepsServing)
 
 }  // namespace
 }  // namespace win
-
-static ::testing::Environment* const g_qtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new win::testing::QtEnvironment);

@@ -1,12 +1,13 @@
-// Shared pieces of the window-message tests: a private state root per test,
-// one QApplication for the test program, and a second process to talk to.
+// Shared pieces of the window-message tests: a private state root per test
+// and a second process to talk to. The test program's one QApplication
+// comes from the project's test main.
 #pragma once
 
 #include "win/state_root.h"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -20,27 +21,6 @@
 #include <string>
 
 namespace win::testing {
-
-// Creates the test program's QApplication before the first test and
-// destroys it after the last.
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "winui_test";
-        static char* argv[] = {name, nullptr};
-        m_pApp = new QApplication(argc, argv);
-    }
-    void TearDown() override
-    {
-        delete m_pApp;
-        m_pApp = nullptr;
-    }
-
-private:
-    QApplication* m_pApp = nullptr;
-};
 
 // KELM_STATE_ROOT points at a new temporary folder for each test.
 class StateRootTest : public ::testing::Test {

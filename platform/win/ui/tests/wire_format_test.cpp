@@ -91,6 +91,12 @@ struct MalformedCase {
     int sizeChange;    // bytes cut (<0) or appended (>0)
 };
 
+// Test names print the case's name, not its bytes.
+void PrintTo(const MalformedCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class MalformedRequestTest : public ::testing::TestWithParam<MalformedCase> {};
 
 TEST_P(MalformedRequestTest, IsRejected)

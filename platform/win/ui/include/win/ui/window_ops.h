@@ -19,7 +19,8 @@ namespace win {
 // count; nullptr matches any caption) and, when CLASS_NAME is not nullptr,
 // whose class name (GetClassName) is CLASS_NAME. This process's windows are
 // searched first (visible ones before hidden ones), then those of the other
-// live processes in order of process id. nullptr when none.
+// live processes in order of process id (several matches in one process:
+// any one of them). nullptr when none.
 // Finding this process's windows needs a QApplication; from a thread other
 // than the main thread it waits for the main thread.
 HWND FindWindow(const wchar_t* className, const wchar_t* caption);

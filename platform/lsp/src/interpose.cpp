@@ -112,6 +112,10 @@ ssize_t FilteredReceive(int fd, bool detect, const iovec* iov, int count, bool p
 
 void ForgetDescriptor(int fd)
 {
+    // The shim's and the plug-ins' own files are never tracked; skipping
+    // them keeps a plug-in call from taking a second socket's lock.
+    if (lsp::t_insideShim)
+        return;
     if (Host* host = Host::IfStarted())
         host->Close(fd);
 }

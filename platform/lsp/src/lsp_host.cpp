@@ -109,11 +109,14 @@ std::string NameOf(const uint16_t* name)
     return out;
 }
 
-std::string Describe(const SocketContext* context)
+// The connection a report is about: the peer the host saw, and the host
+// name the site filter read from the request.
+std::string Describe(const SocketContext* context, const sockaddr_in* peer)
 {
     if (context == nullptr)
         return "an unknown connection";
-    std::string text = "connection to " + AddressText(context->remoteAddress);
+    const sockaddr_in& remote = context->remoteAddress.sin_family == AF_INET || peer == nullptr ? context->remoteAddress : *peer;
+    std::string text = "connection to " + AddressText(remote);
     std::string host = HostNameOf(*context);
     if (!host.empty())
         text += " (host " + host + ")";
@@ -205,6 +208,9 @@ bool Host::StartPlugins()
     };
     std::string failures;
     for (const Wanted& plugin : wanted) {
+        // An empty path turns that plug-in off on purpose: no message.
+        if (plugin.path.empty())
+            continue;
         LoadedPlugin loaded;
         std::string error;
         if (LoadPlugin(plugin.path, loaded, error)) {
@@ -214,7 +220,10 @@ bool Host::StartPlugins()
         }
     }
     if (m_plugins.empty()) {
-        Log().WriteNotice("no filter plug-in could be loaded (" + failures + "); all traffic passes unfiltered");
+        if (failures.empty())
+            Log().WriteNotice("no filter plug-in is configured; all traffic passes unfiltered");
+        else
+            Log().WriteNotice("no filter plug-in could be loaded (" + failures + "); all traffic passes unfiltered");
         return false;
     }
     if (!failures.empty())
@@ -560,13 +569,27 @@ int32_t Host::NotifyClose(void*)
     return 0;
 }
 
+std::string Host::DescribeReference(void* connectionReference)
+{
+    SocketContext* context = ContextOfReference(connectionReference);
+    const sockaddr_in* peer = nullptr;
+    if (context != nullptr) {
+        // The reporting plug-in runs inside a call holding this socket's lock.
+        SocketSlot* slot = m_table.Find(static_cast<int>(context->releaseHandle));
+        if (slot != nullptr && slot->context == context && slot->peerKnown)
+            peer = &slot->peer;
+    }
+    return Describe(context, peer);
+}
+
 int32_t Host::ReportBlock(FilterBlockRecord* record, int32_t* blockFlag)
 {
-    if (record == nullptr || blockFlag == nullptr)
+    Host* host = IfStarted();
+    if (record == nullptr || blockFlag == nullptr || host == nullptr)
         return 0;
     // The default policy keeps the plug-in's decision; the report is logged.
     std::string text = "black-listed site, category \"" + NameOf(record->categoryName) + "\", action level " +
-                       std::to_string(record->actionLevel) + ", " + Describe(ContextOfReference(record->connectionReference)) +
+                       std::to_string(record->actionLevel) + ", " + host->DescribeReference(record->connectionReference) +
                        (*blockFlag != 0 ? ": refused" : ": reported only");
     Log().Write(*blockFlag != 0 ? ReportSeverity::Warning : ReportSeverity::Info, text);
     return 0;
@@ -574,12 +597,13 @@ int32_t Host::ReportBlock(FilterBlockRecord* record, int32_t* blockFlag)
 
 int32_t Host::ReportDetection(FilterDetectionRecord* record, int32_t* blockFlag)
 {
-    if (record == nullptr || blockFlag == nullptr)
+    Host* host = IfStarted();
+    if (record == nullptr || blockFlag == nullptr || host == nullptr)
         return 0;
     char id[16];
     std::snprintf(id, sizeof id, "%08X", record->detectionId);
     std::string text = std::string("exploit signature ") + id + ", action level " + std::to_string(record->actionLevel) +
-                       ", in data of " + Describe(ContextOfReference(record->connectionReference)) +
+                       ", in data of " + host->DescribeReference(record->connectionReference) +
                        (*blockFlag != 0 ? ": disarmed or refused" : ": reported only");
     Log().Write(*blockFlag != 0 ? ReportSeverity::Warning : ReportSeverity::Info, text);
     return 0;

@@ -76,6 +76,7 @@ private:
     void UntrackLocked(SocketSlot* slot);
     void MarkBlocked(SocketSlot* slot);
     const sockaddr_in* PeerOf(SocketSlot* slot);
+    std::string DescribeReference(void* connectionReference);
 
     LspConfig m_config;
     SocketTable m_table;

@@ -1,26 +1,8 @@
 #include "beacon_arguments.h"
 
 #include <array>
-#include <utility>
 
 namespace beacon {
-
-std::vector<std::string> SplitCommandLine(std::string_view text)
-{
-    std::vector<std::string> tokens;
-    std::string current;
-    for (char c : text) {
-        if (c == ' ' || c == '\t' || c == '\n') {
-            if (!current.empty())
-                tokens.push_back(std::exchange(current, {}));
-        } else {
-            current.push_back(c);
-        }
-    }
-    if (!current.empty())
-        tokens.push_back(std::move(current));
-    return tokens;
-}
 
 BeaconArguments ParseBeaconArguments(const std::vector<std::string>& tokens)
 {

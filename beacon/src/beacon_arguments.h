@@ -17,10 +17,6 @@ struct BeaconArguments {
     std::optional<std::string> instanceKey;  // "qvinstancekey:" installation key (track point 4)
 };
 
-// Splits TEXT at blanks, tabs and line feeds. Quotes have no meaning here:
-// the launchers pass every value as one blank-free token.
-std::vector<std::string> SplitCommandLine(std::string_view text);
-
 // Reads the values from the tokens of the command line (the program path
 // included). A prefix counts only at the very start of a token, and its value
 // is the rest of that token; a later token with the same prefix replaces the

@@ -12,6 +12,7 @@
 #include "beacon_dialog.h"
 #include "tracking_address.h"
 #include "tracking_record.h"
+#include "win/command_line.h"
 
 namespace {
 
@@ -46,9 +47,12 @@ const char* OutcomeText(beacon::CBeaconDlg::Outcome outcome)
 
 int main(int argc, char** argv)
 {
+    // The launchers pass one command line split at blanks, tabs and line
+    // feeds, quotes having no meaning; splitting each argument the same way
+    // gives the same tokens.
     std::vector<std::string> tokens;
     for (int i = 0; i < argc; ++i) {
-        for (std::string& token : beacon::SplitCommandLine(argv[i]))
+        for (std::string& token : win::SplitAtAny(argv[i]))
             tokens.push_back(std::move(token));
     }
     const beacon::BeaconArguments args = beacon::ParseBeaconArguments(tokens);

@@ -5,6 +5,7 @@
 
 #include "beacon_arguments.h"
 #include "tracking_address.h"
+#include "win/command_line.h"
 
 namespace beacon {
 namespace {
@@ -24,7 +25,7 @@ class BeaconAddress : public ::testing::TestWithParam<AddressCase> {};
 TEST_P(BeaconAddress, BuildsAddressAndNamesRegistryValue)
 {
     const AddressCase& c = GetParam();
-    const BeaconArguments args = ParseBeaconArguments(SplitCommandLine(c.commandLine));
+    const BeaconArguments args = ParseBeaconArguments(win::SplitAtAny(c.commandLine));
     const std::optional<std::string> address = BuildTrackingAddress(args, kSite);
     if (c.expectedAddress == nullptr) {
         EXPECT_FALSE(address.has_value()) << *address;

@@ -12,12 +12,6 @@
 #include <qdrawutil.h>
 
 namespace skin {
-namespace {
-
-const QCursor g_keepCursor(Qt::BitmapCursor);
-
-}  // namespace
-
 CSkinButton::CSkinButton(QWidget* parent) : QAbstractButton(parent)
 {
     SetControlClass(this, QStringLiteral("Button"));
@@ -32,7 +26,10 @@ CSkinButton::CSkinButton(QWidget* parent) : QAbstractButton(parent)
 
 const QCursor* CSkinButton::KeepCursor()
 {
-    return &g_keepCursor;
+    // A unique address that is never dereferenced: no cursor (and no
+    // pixmap) may exist before the application object does.
+    static const char tag = 0;
+    return reinterpret_cast<const QCursor*>(&tag);
 }
 
 void CSkinButton::SetButtonStyle(std::uint32_t style)

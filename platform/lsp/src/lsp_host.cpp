@@ -604,7 +604,7 @@ int32_t Host::ReportDetection(FilterDetectionRecord* record, int32_t* blockFlag)
     std::snprintf(id, sizeof id, "%08X", record->detectionId);
     std::string text = std::string("exploit signature ") + id + ", action level " + std::to_string(record->actionLevel) +
                        ", in data of " + host->DescribeReference(record->connectionReference) +
-                       (*blockFlag != 0 ? ": disarmed or refused" : ": reported only");
+                       (*blockFlag != 0 ? ": block requested" : ": reported");
     Log().Write(*blockFlag != 0 ? ReportSeverity::Warning : ReportSeverity::Info, text);
     return 0;
 }

@@ -13,7 +13,10 @@ namespace lsp::testing {
 
 class HttpServer {
 public:
-    HttpServer() : m_server([this](const std::string& request) { return Answer(request); }) {}
+    explicit HttpServer(uint32_t address = INADDR_LOOPBACK)
+        : m_server([this](const std::string& request) { return Answer(request); }, address)
+    {
+    }
 
     // Serves BODY at PATH with the given content type and extra header lines
     // (each ending in "\r\n").

@@ -24,19 +24,20 @@ public:
     // HANDLER gets the request as read and returns the bytes to send back.
     using Handler = std::function<std::string(const std::string& request)>;
 
-    explicit LoopbackServer(Handler handler) : m_handler(std::move(handler))
+    // ADDRESS: the loopback address to listen on, first octet highest.
+    explicit LoopbackServer(Handler handler, uint32_t address = INADDR_LOOPBACK) : m_handler(std::move(handler))
     {
         m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         int one = 1;
         ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(address);
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&local), sizeof local);
         ::listen(m_listener, 128);
-        socklen_t length = sizeof address;
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
+        socklen_t length = sizeof local;
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&local), &length);
+        m_port = ntohs(local.sin_port);
         m_thread = std::thread([this] { Serve(); });
     }
 

@@ -325,10 +325,7 @@ bool CSkinDialog::OnInitDialog()
     CLayoutDialog::OnInitDialog();
 
     if (!layoutName_.isEmpty()) {
-        QString name = layoutName_;
-        if (!m_bResourceLibrary && !name.contains(QLatin1String(".xml")))
-            name += QLatin1String(".xml");
-        const auto bytes = ReadResource(kLayoutResource, name, QString(), &layoutSource_);
+        const auto bytes = ReadLayout(&layoutSource_);
         std::optional<CLayoutElement> root;
         if (bytes) {
             root = ParseLayoutXml(*bytes, layoutSource_, &warnings_);
@@ -345,6 +342,14 @@ bool CSkinDialog::OnInitDialog()
     }
     ApplyRegion();
     return true;
+}
+
+std::optional<QByteArray> CSkinDialog::ReadLayout(QString* source)
+{
+    QString name = layoutName_;
+    if (!m_bResourceLibrary && !name.contains(QLatin1String(".xml")))
+        name += QLatin1String(".xml");
+    return ReadResource(kLayoutResource, name, QString(), source);
 }
 
 // ----- faults --------------------------------------------------------
@@ -750,6 +755,8 @@ void CSkinDialog::CreateStatic(const CLayoutElement& e)
         if (auto c = ResolveColorAttribute(e, QStringLiteral("bgcolor")))
             richStatic->SetBGColor(*c);
     }
+    if (plain && (style & SS_NOTIFY))
+        connect(plain, &CSkinStatic::clicked, this, [this, id] { SendCommand(id); });
     FinishControl(control, name, id);
 }
 

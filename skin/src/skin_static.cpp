@@ -4,6 +4,7 @@
 #include "skin/text_draw.h"
 #include "skin/window_style.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <qdrawutil.h>
 
@@ -68,6 +69,13 @@ void CSkinStatic::SetTextColor(const QColor& colour)
 {
     textColour_ = colour;
     update();
+}
+
+void CSkinStatic::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+    QWidget::mouseReleaseEvent(event);
 }
 
 void CSkinStatic::paintEvent(QPaintEvent*)

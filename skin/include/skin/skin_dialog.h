@@ -164,6 +164,8 @@ public:
     // Reports a fault of ELEMENT in the current layout.
     void ReportLayoutFault(const CLayoutElement& element, const QString& message);
     void ReportFault(int line, const QString& message);
+    // Why the last bitmap, cursor or region load failed (" (not found)").
+    const QString& lastResourceError() const { return lastResourceError_; }
     // The file or resource name faults are reported under.
     const QString& LayoutSource() const { return layoutSource_; }
 
@@ -185,6 +187,9 @@ public:
     void OnEndSession(bool ending);
 
 protected:
+    // The bytes of the layout to build (the layout resource or file by
+    // default), with the name faults are reported under in *SOURCE.
+    virtual std::optional<QByteArray> ReadLayout(QString* source);
     bool BuildWindow() override;
     bool OnInitDialog() override;
     // A template control; derived dialogs return their own widget for IDs
@@ -229,8 +234,6 @@ private:
                                            QString* displayName) const;
     std::optional<COLORREF> ResolveColorAttribute(const CLayoutElement& element,
                                                   const QString& attribute);
-    // Why the last bitmap, cursor or region load failed (" (not found)").
-    const QString& lastResourceError() const { return lastResourceError_; }
     QString lastResourceError_;
 
     std::shared_ptr<const kelmui::ResourceModule> module_;

@@ -36,8 +36,13 @@ public:
     // The text colour (the dialog's text colour when none is set).
     void SetTextColor(const QColor& colour);
 
+signals:
+    // A click on a static with SS_NOTIFY (the others let the mouse through).
+    void clicked();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     std::uint32_t style_ = 0;

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 namespace win {
 namespace {
@@ -75,6 +76,38 @@ TEST_F(CrossProcessTest, RegisteredMessagePostedToAWindowOfAnotherProcessFoundBy
         ASSERT_TRUE(line) << "no message arrived for " << name;
         EXPECT_EQ(*line, std::string("message ") + name + " 0 0");
     }
+}
+
+TEST_F(CrossProcessTest, SecondInstanceHandsOffAndExitsAtOnce)
+{
+    // Three processes: the running instance, a second instance that posts
+    // and exits without waiting, and this test watching.
+    Peer running = StartPeer(QStringLiteral("Tavrel "),
+                             Allow({"QV_LAUNCH_SCAN", "QV_LAUNCH_TO_RESULTS"}) +
+                                 QStringList{QStringLiteral("--second"), QStringLiteral("some other window")});
+    ASSERT_NE(running.hwnd, nullptr);
+
+    PeerProcess second({QStringLiteral("handoff"), QStringLiteral("Tavrel ")});
+    EXPECT_EQ(second.Wait(), 0);
+
+    // The two messages in order; the activation may come before, between
+    // or after them.
+    std::vector<std::string> messages;
+    bool activated = false;
+    for (int i = 0; i < 3; ++i) {
+        std::optional<std::string> line = running.process->ReadLine();
+        ASSERT_TRUE(line) << "only " << i << " events arrived";
+        if (*line == "activated")
+            activated = true;
+        else
+            messages.push_back(*line);
+    }
+    EXPECT_TRUE(activated);
+    EXPECT_EQ(messages, (std::vector<std::string>{"message QV_LAUNCH_SCAN 0 0", "message QV_LAUNCH_TO_RESULTS 0 0"}));
+
+    // Without a window to hand off to, the second instance says so.
+    PeerProcess nobody({QStringLiteral("handoff"), QStringLiteral("Tavrel")});
+    EXPECT_EQ(nobody.Wait(), 1);
 }
 
 TEST_F(CrossProcessTest, MessageParametersArriveIntact)
@@ -149,7 +182,7 @@ TEST_F(CrossProcessTest, WindowOperationsReachTheOtherProcess)
 
     // The other window is active; bringing ours to the front activates it.
     EXPECT_TRUE(SetForegroundWindow(peer.hwnd));
-    EXPECT_TRUE(peer.process->ReadLineStartingWith("activated"));
+    EXPECT_EQ(peer.process->ReadLine(), "activated");
 
     EXPECT_TRUE(ShowWindow(peer.hwnd, SW_HIDE));
     EXPECT_FALSE(IsWindowVisible(peer.hwnd));

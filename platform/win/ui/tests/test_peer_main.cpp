@@ -12,6 +12,12 @@
 //       Messages named WINUI_TEST_ECHO answer wParam + lParam,
 //       WINUI_TEST_SLEEP blocks the main thread for wParam ms,
 //       WINUI_TEST_QUIT ends the program. It also ends by itself after 60 s.
+//   winui_test_peer handoff CAPTION
+//       what a second instance of the control panel does, without any Qt
+//       application object: finds the window titled CAPTION, posts
+//       QV_LAUNCH_SCAN then QV_LAUNCH_TO_RESULTS (registered during static
+//       initialisation), brings the window to the front and exits at once;
+//       exit code 0 when all of that succeeded, 1 when no window was found.
 
 #include "win/ui/winui.h"
 
@@ -26,6 +32,10 @@
 #include <cstring>
 
 namespace {
+
+// Registered before main runs, as the control panel registers its messages.
+const win::UINT s_nLaunchScan = win::RegisterWindowMessage(QStringLiteral("QV_LAUNCH_SCAN"));
+const win::UINT s_nLaunchToResults = win::RegisterWindowMessage(QStringLiteral("QV_LAUNCH_TO_RESULTS"));
 
 void Print(const QString& line)
 {
@@ -85,6 +95,18 @@ int Register(int argc, char** argv)
     return 0;
 }
 
+int HandOff(const char* caption)
+{
+    win::HWND window = win::FindWindowByCaption(QString::fromUtf8(caption));
+    if (window == nullptr)
+        return 1;
+    bool ok = s_nLaunchScan != 0 && s_nLaunchToResults != 0;
+    ok = win::PostMessage(window, s_nLaunchScan, 0, 0) && ok;
+    ok = win::PostMessage(window, s_nLaunchToResults, 0, 0) && ok;
+    ok = win::SetForegroundWindow(window) && ok;
+    return ok ? 0 : 2;
+}
+
 int ShowWindowAndServe(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -117,13 +139,22 @@ int ShowWindowAndServe(int argc, char** argv)
         second.activateWindow();
     }
 
-    // The window server starts on the first event loop run; report once it
-    // listens.
-    QTimer::singleShot(0, &app, [&window] {
+    // Report once the window server listens (it starts on the first event
+    // loop run) and the window meant to be active is: activations after
+    // "ready" are then the tests' doing.
+    QWidget* expectActive = !secondCaption.isEmpty() ? &second : (hidden ? nullptr : &window);
+    QTimer settle;
+    int waited = 0;
+    QObject::connect(&settle, &QTimer::timeout, &app, [&] {
+        waited += 20;
+        if (expectActive != nullptr && QApplication::activeWindow() != expectActive && waited < 2000)
+            return;
+        settle.stop();
         Print(QStringLiteral("ready %1 %2")
                   .arg(win::HwndToBits(window.GetSafeHwnd()))
                   .arg(win::WindowServerPath()));
     });
+    settle.start(20);
     QTimer::singleShot(60000, &app, [] { QCoreApplication::exit(3); });
     return app.exec();
 }
@@ -136,6 +167,8 @@ int main(int argc, char** argv)
         return Register(argc, argv);
     if (argc >= 3 && std::strcmp(argv[1], "window") == 0)
         return ShowWindowAndServe(argc, argv);
-    std::fprintf(stderr, "usage: winui_test_peer register NAME... | window CAPTION [options]\n");
+    if (argc == 3 && std::strcmp(argv[1], "handoff") == 0)
+        return HandOff(argv[2]);
+    std::fprintf(stderr, "usage: winui_test_peer register NAME... | window CAPTION [options] | handoff CAPTION\n");
     return 2;
 }

@@ -22,6 +22,7 @@ namespace {
 pthread_once_t g_startOnce = PTHREAD_ONCE_INIT;
 std::atomic<Host*> g_host{nullptr};
 std::atomic<bool> g_started{false};
+Host* g_idleHost = nullptr;  // a host whose plug-ins failed to load
 
 // Plug-in calls take at most this many buffers from the stack; more go on
 // the heap.
@@ -187,8 +188,12 @@ void Host::Start()
     // The host is published before the plug-ins start: InitPlugin2 may call
     // back into it.
     g_host.store(host, std::memory_order_release);
-    if (!host->StartPlugins())
+    if (!host->StartPlugins()) {
+        // Another thread may have picked the host up while it started: it
+        // stays allocated, unused.
+        g_idleHost = host;
         g_host.store(nullptr, std::memory_order_release);
+    }
     else
         pthread_atfork(nullptr, nullptr, &ChildAfterFork);
     g_started.store(true, std::memory_order_release);

@@ -4,6 +4,12 @@
 
 namespace lsp {
 
+SocketTable::~SocketTable()
+{
+    for (auto& entry : m_chunks)
+        delete entry.load(std::memory_order_acquire);
+}
+
 SocketSlot* SocketTable::Find(int fd) const
 {
     if (fd < 0 || fd >= kMaxDescriptor)

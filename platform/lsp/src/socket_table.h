@@ -41,6 +41,8 @@ public:
     static constexpr int kMaxDescriptor = kChunkCount << kChunkBits;
 
     SocketTable() = default;
+    // The process's table lives until the process ends; only tests destroy one.
+    ~SocketTable();
     SocketTable(const SocketTable&) = delete;
     SocketTable& operator=(const SocketTable&) = delete;
 

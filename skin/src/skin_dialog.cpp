@@ -614,6 +614,7 @@ void CSkinDialog::CreateButton(const CLayoutElement& e)
                     layoutSource_, &w);
     for (const SkinWarning& x : w)
         ReportFault(x.line, x.message);
+    w.clear();
 
     CRect rect;
     QPixmap normal;
@@ -630,6 +631,8 @@ void CSkinDialog::CreateButton(const CLayoutElement& e)
     if (e.tag == QLatin1String("CHECKBOX"))
         style |= BS_AUTOCHECKBOX;
 
+    for (const SkinWarning& x : w)
+        ReportFault(x.line, x.message);
     const bool hasBitmap = !normal.isNull();
     w.clear();
     int drawMode = ReadIntAttribute(e, QStringLiteral("draw_mode"), hasBitmap ? 0 : 1, layoutSource_, &w);

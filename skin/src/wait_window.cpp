@@ -63,7 +63,6 @@ void CWaitWindow::Create()
         window_->winId();
         if (QWindow* handle = window_->windowHandle())
             handle->setTransientParent(parent_->window()->windowHandle());
-        parent_->setEnabled(false);
     }
 }
 
@@ -73,6 +72,10 @@ void CWaitWindow::Show(const QString& text)
         text_ = text;
     if (window_ == nullptr)
         Create();
+    // The parent is disabled whenever the window shows, not only when it is
+    // first made: a window hidden and shown again still holds the parent.
+    if (parent_)
+        parent_->setEnabled(false);
     label_->setText(text_);
 
     // Grow the text control (and the window with it) to fit the text, and

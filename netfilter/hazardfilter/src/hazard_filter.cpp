@@ -416,13 +416,16 @@ int HazardFilter::Scan(CScanSocketState& state, const DetectionDatabase& databas
                        const FilterHostContext* host)
 {
     thread_local std::vector<Hit> hits;
+    thread_local std::vector<std::uint64_t> firstPassMembers;
     hits.clear();
+    if (pass == 0)
+        firstPassMembers.clear();
     if (MatchMultiSploit(view, database.IndexFor(state.classification, pass), hits) == 0)
         return 0;
     const ReportFunction report = [&](std::uint32_t id, std::uint32_t subId, std::uint32_t action) {
         return m_reporter.Report(DetectionReport{socket, id, subId, action, remote}, host, m_trace);
     };
-    HitScope scope{database, state, view, overwriteAllowed, m_trace, report};
+    HitScope scope{database, state, view, overwriteAllowed, m_trace, report, &firstPassMembers, pass == 1};
     return HandleHits(hits, scope);
 }
 

@@ -68,6 +68,31 @@ bool Disarm(const std::vector<Hit>& hits, std::uint32_t id, HitScope& scope)
     return ok;
 }
 
+bool SeenInFirstPass(const std::vector<std::uint64_t>& members, std::uint64_t key)
+{
+    for (std::uint64_t m : members) {
+        if (m == key)
+            return true;
+    }
+    return false;
+}
+
+// Whether the group of HIT is complete once HIT is counted.
+bool CountGroupHit(const Hit& hit, HitScope& scope)
+{
+    const std::uint64_t key = (std::uint64_t(hit.id) << 32) | hit.subId;
+    if (scope.firstPassMembers != nullptr) {
+        if (!scope.isSecondPass) {
+            scope.firstPassMembers->push_back(key);
+        } else if (SeenInFirstPass(*scope.firstPassMembers, key)) {
+            // Already counted from the raw bytes of this receive.
+            auto* group = scope.state.Find(hit.id);
+            return group != nullptr && group->progress == group->expected;
+        }
+    }
+    return AdvanceGroup(scope.state, scope.database, hit.id, hit.subId, hit.flags);
+}
+
 }  // namespace
 
 bool AdvanceGroup(CScanSocketState& state, const DetectionDatabase& database, std::uint32_t id,
@@ -113,7 +138,7 @@ int HandleHits(const std::vector<Hit>& hits, HitScope& scope)
                 earlier->flags = hit.flags & ~kFlagAuxiliary;
             continue;
         }
-        if (IsGroupHit(hit.flags) && !AdvanceGroup(scope.state, scope.database, hit.id, hit.subId, hit.flags))
+        if (IsGroupHit(hit.flags) && !CountGroupHit(hit, scope))
             continue;
         if (FindKept(kept, hit.id) != nullptr)
             continue;

@@ -28,6 +28,11 @@ struct HitScope {
     bool overwriteAllowed = false;
     const Tracer& trace;
     const ReportFunction& report;
+    // Group members (identifier and sub-identifier) found by the first pass
+    // of this receive. The first pass adds to it; the normalised pass sees
+    // the same bytes again and must not advance a group with them twice.
+    std::vector<std::uint64_t>* firstPassMembers = nullptr;
+    bool isSecondPass = false;
 };
 
 // Updates group ID's progress on STATE with a hit of SUB_ID and returns

@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::size_t kBucketCount = 65536;
 constexpr std::size_t kPrefixBitCount = std::size_t{1} << 24;
+constexpr std::size_t kPrefixLength = 4;
 
 int TextIndex(SiteTable table)
 {
@@ -31,9 +32,12 @@ std::size_t BucketOf(std::string_view text)
     return (Byte(text, 0) << 8) | Byte(text, 1);
 }
 
+// The bitmap bit for the first four bytes of TEXT (a multiplicative hash to
+// 24 bits).
 std::size_t PrefixBitOf(std::string_view text)
 {
-    return (Byte(text, 0) << 16) | (Byte(text, 1) << 8) | Byte(text, 2);
+    uint32_t word = (Byte(text, 0) << 24) | (Byte(text, 1) << 16) | (Byte(text, 2) << 8) | Byte(text, 3);
+    return static_cast<std::size_t>((word * 2654435761u) >> 8);
 }
 
 std::size_t CommonPrefixLength(std::string_view a, std::string_view b)
@@ -116,7 +120,7 @@ void SiteLookup::BuildUrlIndex()
     for (const TextItem& item : urls.items) {
         std::string_view text = TextOf(urls, item);
         ++m_urlBucketStart[BucketOf(text) + 1];
-        if (text.size() < 3) {
+        if (text.size() < kPrefixLength) {
             m_urlHasShortEntries = true;
         } else {
             std::size_t bit = PrefixBitOf(text);
@@ -187,28 +191,6 @@ SiteMatch SiteLookup::UrlMatchAt(std::vector<TextItem>::const_iterator it) const
     return match;
 }
 
-std::optional<SiteMatch> SiteLookup::ShortUrlPrefix(std::string_view suffix) const
-{
-    const TextTable& urls = m_texts[TextIndex(SiteTable::Url)];
-    auto itemsBegin = urls.items.begin();
-    if (suffix.size() >= 2) {
-        // A two-byte entry is the smallest of its bucket.
-        std::size_t bucket = BucketOf(suffix);
-        auto lo = itemsBegin + m_urlBucketStart[bucket];
-        auto hi = itemsBegin + m_urlBucketStart[bucket + 1];
-        if (lo != hi && lo->length == 2)
-            return UrlMatchAt(lo);
-    }
-    if (!suffix.empty()) {
-        std::size_t bucket = BucketOf(suffix.substr(0, 1));
-        auto lo = itemsBegin + m_urlBucketStart[bucket];
-        auto hi = itemsBegin + m_urlBucketStart[bucket + 1];
-        if (lo != hi)
-            return UrlMatchAt(lo);
-    }
-    return std::nullopt;
-}
-
 std::optional<SiteMatch> SiteLookup::LongestUrlPrefix(std::string_view suffix) const
 {
     const TextTable& urls = m_texts[TextIndex(SiteTable::Url)];
@@ -255,16 +237,14 @@ std::optional<SiteMatch> SiteLookup::FindUrl(std::string_view key) const
         return std::nullopt;
     for (std::size_t i = 0; i < key.size(); ++i) {
         std::string_view suffix = key.substr(i);
-        if (suffix.size() >= 3) {
-            // No entry of three bytes or more starts with these three bytes:
-            // only a one- or two-byte entry can start here.
+        if (suffix.size() >= kPrefixLength) {
+            // No entry of four bytes or more starts with these four bytes:
+            // only a shorter entry can start here.
             std::size_t bit = PrefixBitOf(suffix);
             if ((m_urlPrefixBits[bit / 64] & (uint64_t{1} << (bit % 64))) == 0) {
-                if (m_urlHasShortEntries) {
-                    if (auto match = ShortUrlPrefix(suffix))
-                        return match;
-                }
-                continue;
+                if (!m_urlHasShortEntries)
+                    continue;
+                suffix = suffix.substr(0, kPrefixLength - 1);
             }
         }
         if (auto match = LongestUrlPrefix(suffix))

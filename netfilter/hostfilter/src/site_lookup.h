@@ -7,9 +7,9 @@
 //                                 when it occurs anywhere inside the key.
 //
 // The URL search looks at every position of the key, so no listed entry that
-// occurs in the key can be missed; a bitmap of the entries' first three bytes
-// skips the positions where no entry can start, which keeps a lookup cheap on
-// a table of half a million entries.
+// occurs in the key can be missed; a bitmap of the entries' first four bytes
+// (hashed) skips the positions where no entry can start, which keeps a lookup
+// cheap on a table of half a million entries.
 #pragma once
 
 #include <cstddef>
@@ -103,17 +103,15 @@ private:
     SiteMatch UrlMatchAt(std::vector<TextItem>::const_iterator it) const;
     // The longest URL entry that is a prefix of SUFFIX.
     std::optional<SiteMatch> LongestUrlPrefix(std::string_view suffix) const;
-    // The longest URL entry of one or two bytes that is a prefix of SUFFIX.
-    std::optional<SiteMatch> ShortUrlPrefix(std::string_view suffix) const;
     void BuildUrlIndex();
 
     std::vector<SiteCategory> m_categories;
     std::vector<AddressItem> m_addresses[2];
     TextTable m_texts[3];  // Domain, HostName, Url
 
-    // URL index. Entries of at least three bytes are marked in the bitmap by
-    // their first three bytes; entries are bucketed by their first two bytes
-    // (a one-byte entry sits in the bucket of its byte and zero).
+    // URL index. Entries of at least four bytes are marked in the bitmap by
+    // a hash of their first four bytes; entries are bucketed by their first
+    // two bytes (a one-byte entry sits in the bucket of its byte and zero).
     std::vector<uint64_t> m_urlPrefixBits;
     std::vector<uint32_t> m_urlBucketStart;  // 65537 entries
     bool m_urlHasShortEntries = false;

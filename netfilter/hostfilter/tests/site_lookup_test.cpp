@@ -69,10 +69,12 @@ TEST(SiteLookupUrl, FindsEntriesABinarySearchWouldNotProbe)
 
 TEST(SiteLookupUrl, ShortEntriesAreFoundToo)
 {
-    auto lookup = UrlTable({"q", "zx", "long.entry/path"});
+    auto lookup = UrlTable({"q", "zx", "kwy", "long.entry/path"});
     EXPECT_EQ(FoundUrl(*lookup, "abcq"), "q");
     EXPECT_EQ(FoundUrl(*lookup, "abzxc"), "zx");
     EXPECT_EQ(FoundUrl(*lookup, "abz"), "-");
+    EXPECT_EQ(FoundUrl(*lookup, "abkwyde"), "kwy");
+    EXPECT_EQ(FoundUrl(*lookup, "kw"), "-");
     EXPECT_EQ(FoundUrl(*lookup, "www.long.entry/path/x"), "long.entry/path");
 }
 

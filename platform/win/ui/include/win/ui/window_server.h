@@ -28,13 +28,12 @@ void StopWindowServer();
 // The socket path this process listens on; empty when not listening.
 QString WindowServerPath();
 
-// Frames dropped by this process's server because they were malformed,
-// too long, or named a message the process does not accept from others.
+// What this process's server has seen since it started (main thread only).
 struct WindowServerCounters {
-    unsigned long long framesHandled = 0;
-    unsigned long long framesMalformed = 0;
-    unsigned long long connectionsDropped = 0;
-    unsigned long long messagesRefused = 0;
+    unsigned long long framesHandled = 0;       // requests that decoded and were answered
+    unsigned long long framesMalformed = 0;     // dropped: did not decode
+    unsigned long long connectionsDropped = 0;  // closed: bad length, or too many connections
+    unsigned long long messagesRefused = 0;     // messages the process does not take from others
 };
 WindowServerCounters WindowServerStatistics();
 

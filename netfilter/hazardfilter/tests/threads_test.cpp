@@ -21,6 +21,7 @@ TEST_F(ThreadsTest, ParallelSocketsSurviveAReloadInTheMiddle)
     constexpr int kRounds = 60;
     std::atomic<int> ready{0};
     std::atomic<int> failures{0};
+    std::atomic<bool> published{false};
 
     auto worker = [&](int thread) {
         for (int round = 0; round < kRounds; ++round) {
@@ -54,8 +55,15 @@ TEST_F(ThreadsTest, ParallelSocketsSurviveAReloadInTheMiddle)
             }
             if (round % 10 == 9)
                 filter.CloseSocket(socket);
-            if (round == kRounds / 2)
+            if (round == kRounds / 2) {
+                // Half the rounds on the old table; the rest run after the new
+                // one is published, while other threads may still be busy.
                 ++ready;
+                if (thread % 2 == 0) {
+                    while (!published.load())
+                        std::this_thread::yield();
+                }
+            }
         }
     };
 
@@ -74,6 +82,7 @@ TEST_F(ThreadsTest, ParallelSocketsSurviveAReloadInTheMiddle)
     const std::uint32_t loadedAt = now.load();
     now = loadedAt + 10;
     host.databaseTime = loadedAt + 5;
+    published = true;
     for (auto& t : threads)
         t.join();
 

@@ -17,6 +17,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # running the real programs in tests: session bus, X server, screenshots
   dbus dbus-x11 xvfb xauth python3 imagemagick fonts-dejavu-core
+  # the socket shim's end-to-end tests run curl through it
+  curl
 )
 
 missing=()

@@ -192,6 +192,13 @@ bool CBrowserControl::event(QEvent* event)
         WatchFocusProxy();
     if (event->type() == QEvent::ActivationChange && window() == this && m_site)
         m_site->FrameWindowActivate(isActiveWindow());
+    // The view takes drops itself (Qt hands drag events to the nearest widget
+    // that accepts drops); the host decides whether it may.
+    if ((event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove || event->type() == QEvent::Drop) &&
+        !(m_site && m_site->AcceptsDrops())) {
+        event->ignore();
+        return true;
+    }
     return QWebEngineView::event(event);
 }
 

@@ -6,6 +6,7 @@
 #include "servicelink/html/page_key.h"
 #include "sync_script_runner.h"
 
+#include <QThread>
 #include <QVariantList>
 #include <QVariantMap>
 #include <QWebEnginePage>
@@ -47,6 +48,8 @@ CHtmlCallResult CHTMLDocument::Run(const QString& source, unsigned worldId) cons
 {
     if (m_page.isNull())
         return {HtmlCallStatus::NoDocument, {}, QStringLiteral("no document is bound")};
+    if (QThread::currentThread() != m_page->thread())
+        return {HtmlCallStatus::WrongThread, {}, QStringLiteral("page calls must come from the page's own thread")};
     if (!m_key.isEmpty() && PageKeyFromUrl(m_page->url()) != m_key) {
         return {HtmlCallStatus::DocumentChanged, {},
                 QStringLiteral("the browser shows %1, not the page %2").arg(m_page->url().toDisplayString(), m_key)};

@@ -125,11 +125,6 @@ TEST_F(InputTest, ErrorSilencingScriptKeepsPageErrorsQuiet)
     EXPECT_EQ(Page("typeof window.onerror"), "function");
 }
 
-TEST_F(InputTest, DropsAreRefusedUnlessTheHostTakesThem)
-{
-    EXPECT_FALSE(m_window.m_pBrowser->GetSite()->AcceptsDrops());
-}
-
 TEST_F(InputTest, ScreenshotOfATestPage)
 {
     // Let the page paint, then take the window's picture.

@@ -40,6 +40,8 @@ Parsed ParseInteger(const std::string& text)
 
 }  // namespace
 
+void CStringValue::Set(std::string_view text) { m_text.assign(text); }
+void CStringValue::Set(const char* text) { m_text.assign(text != nullptr ? text : ""); }
 void CStringValue::Set(std::int32_t value) { m_text = std::to_string(value); }
 void CStringValue::Set(std::uint32_t value) { m_text = std::to_string(value); }
 void CStringValue::Set(std::int64_t value) { m_text = std::to_string(value); }

@@ -52,7 +52,7 @@ bool ServiceDatabase::Exec(const char* sql, std::string* error)
 int ServiceDatabase::Version() const
 {
     Statement version(m_db, "PRAGMA user_version;");
-    return version.Step() == SQLITE_ROW ? std::stoi("0" + version.Text(0)) : -1;
+    return version.Step() == SQLITE_ROW ? version.Int(0) : -1;
 }
 
 bool ServiceDatabase::Open(const std::string& path, std::string* error)
@@ -134,6 +134,8 @@ std::string Statement::Text(int column) const
         return {};
     return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, column)));
 }
+
+int Statement::Int(int column) const { return m_stmt != nullptr ? sqlite3_column_int(m_stmt, column) : 0; }
 
 void Statement::Reset()
 {

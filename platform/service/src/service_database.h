@@ -46,6 +46,7 @@ public:
     Statement& Bind(int index, long long value);
     int Step();  // SQLITE_ROW, SQLITE_DONE or an error
     std::string Text(int column) const;
+    int Int(int column) const;
     void Reset();
 
 private:

@@ -24,8 +24,10 @@ public:
     CStringValue(double value) { Set(value); }
     CStringValue(bool value) { Set(value); }
 
-    void Set(std::string_view text) { m_text.assign(text); }
-    void Set(const char* text) { m_text.assign(text != nullptr ? text : ""); }
+    // Out of line: GCC 12 at -O3 reports a false -Wrestrict for the inlined
+    // assignment in callers.
+    void Set(std::string_view text);
+    void Set(const char* text);
     void Set(std::int32_t value);
     void Set(std::uint32_t value);
     void Set(std::int64_t value);

@@ -23,7 +23,7 @@ std::function<void(const QString&)>& HelpViewer()
 
 }  // namespace
 
-CLayoutDialog::CLayoutDialog(QWidget* parent) : QDialog(parent) {}
+CLayoutDialog::CLayoutDialog(QWidget* parent) : QDialog(parent), win::CMessageTarget(this) {}
 
 CLayoutDialog::~CLayoutDialog() = default;
 

@@ -13,6 +13,9 @@
 #include "skin/skin_static.h"
 #include "skin/window_style.h"
 
+#include "win/ui/messaging.h"
+#include "win/ui/window_messages.h"
+
 #include <QComboBox>
 #include <QDir>
 #include <QCoreApplication>
@@ -63,7 +66,7 @@ bool ShowsMessageBoxes()
            platform != QLatin1String("minimal");
 }
 
-CSkinDialog::FaultHandler& Handler()
+CSkinDialog::FaultHandler& FaultReporter()
 {
     static CSkinDialog::FaultHandler handler = [](const CSkinDialog& dialog, const SkinWarning& w) {
         qCWarning(lcSkin).noquote() << w.ToString();
@@ -133,7 +136,7 @@ std::shared_ptr<const kelmui::ResourceModule> OpenSharedModule(const QString& pa
 
 void CSkinDialog::SetFaultHandler(FaultHandler handler)
 {
-    Handler() = handler ? std::move(handler) : [](const CSkinDialog&, const SkinWarning& w) {
+    FaultReporter() = handler ? std::move(handler) : [](const CSkinDialog&, const SkinWarning& w) {
         qCWarning(lcSkin).noquote() << w.ToString();
     };
 }
@@ -283,7 +286,7 @@ QWidget* CSkinDialog::CreateTemplateControl(const CTemplateControl& c)
         b->setText(c.text);
         b->SetSkin({}, {}, {}, {}, {}, {}, {}, kDrawStretch, 1, 4, nullptr);
         const int id = c.id;
-        connect(b, &QAbstractButton::clicked, this, [this, id] { SendCommand(id); });
+        connect(b, &QAbstractButton::clicked, this, [this, id, b] { SendCommand(id, b); });
         return b;
     }
     if (cls == QLatin1String("Edit")) {
@@ -330,7 +333,7 @@ bool CSkinDialog::OnInitDialog()
         if (bytes) {
             root = ParseLayoutXml(*bytes, layoutSource_, &warnings_);
             if (!root && !warnings_.isEmpty())
-                Handler()(*this, warnings_.back());
+                FaultReporter()(*this, warnings_.back());
         } else {
             ReportFault(0, QStringLiteral("layout \"%1\" not found").arg(layoutName_));
         }
@@ -362,7 +365,7 @@ void CSkinDialog::ReportLayoutFault(const CLayoutElement& element, const QString
 void CSkinDialog::ReportFault(int line, const QString& message)
 {
     warnings_.append({layoutSource_, line, message});
-    Handler()(*this, warnings_.back());
+    FaultReporter()(*this, warnings_.back());
 }
 
 // ----- LoadSkin ------------------------------------------------------
@@ -567,7 +570,7 @@ void CSkinDialog::GetControlRectAndBitmap(const CLayoutElement& element, CRect& 
     rect = {left, top, left + width, top + height};
     for (const SkinWarning& x : w) {
         warnings_.append(x);
-        Handler()(*this, warnings_.back());
+        FaultReporter()(*this, warnings_.back());
     }
 }
 
@@ -679,7 +682,7 @@ void CSkinDialog::CreateButton(const CLayoutElement& e)
 
     RegisterToolTip(button, e.GetAttribute(QStringLiteral("tooltip")));
     FinishControl(button, name, id);
-    connect(button, &QAbstractButton::clicked, this, [this, id] { SendCommand(id); });
+    connect(button, &QAbstractButton::clicked, this, [this, id, button] { SendCommand(id, button); });
 }
 
 void CSkinDialog::CreateStatic(const CLayoutElement& e)
@@ -759,7 +762,7 @@ void CSkinDialog::CreateStatic(const CLayoutElement& e)
             richStatic->SetBGColor(*c);
     }
     if (plain && (style & SS_NOTIFY))
-        connect(plain, &CSkinStatic::clicked, this, [this, id] { SendCommand(id); });
+        connect(plain, &CSkinStatic::clicked, this, [this, id, plain] { SendCommand(id, plain); });
     FinishControl(control, name, id);
 }
 
@@ -1053,7 +1056,7 @@ bool CSkinDialog::CheckSkinControls()
     for (const QString& name : missing)
         w.boxText += name + QLatin1Char('\n');
     warnings_.append(w);
-    Handler()(*this, warnings_.back());
+    FaultReporter()(*this, warnings_.back());
     return false;
 }
 
@@ -1371,9 +1374,25 @@ QWidget* CSkinDialog::GetDlgItem(int id) const
     return FindControl(this, id);
 }
 
-void CSkinDialog::SendCommand(int id)
+void CSkinDialog::SendCommand(int id, QWidget* control)
 {
-    OnCommand(id);
+    const win::WPARAM wParam = win::MAKEWPARAM(static_cast<win::WORD>(id), win::BN_CLICKED);
+    const win::LPARAM lParam =
+        control ? reinterpret_cast<win::LPARAM>(win::HwndFromWidget(control)) : 0;
+    win::SendMessage(GetSafeHwnd(), win::WM_COMMAND, wParam, lParam);
+}
+
+bool CSkinDialog::OnMessage(win::UINT message, win::WPARAM wParam, win::LPARAM lParam, win::LRESULT& result)
+{
+    if (CLayoutDialog::OnMessage(message, wParam, lParam, result))
+        return true;
+    if (message == win::WM_COMMAND) {
+        // The low word carries the control ID; -1 arrives as 0xFFFF.
+        const int id = static_cast<std::int16_t>(win::LOWORD(wParam));
+        result = 0;
+        return OnCommand(id);
+    }
+    return false;
 }
 
 bool CSkinDialog::OnCommand(int id)

@@ -8,8 +8,12 @@
 #include "skin/skin_static.h"
 #include "skin/window_style.h"
 
+#include "win/ui/messaging.h"
+#include "win/ui/window_handle.h"
+
 #include <QCoreApplication>
 #include <QFontMetrics>
+#include <QTest>
 
 namespace skin::test {
 namespace {
@@ -320,6 +324,55 @@ TEST_F(LayoutParser, MissingTemplateFailsInitialize)
     CSkinDialog d(nullptr, dir_.path(), QStringLiteral("NOPE"), QStringLiteral("L"), false, 0);
     EXPECT_FALSE(d.Template().has_value());
     EXPECT_FALSE(d.Initialize(nullptr, dir_.path(), QStringLiteral("NOPE"), QStringLiteral("L"), false, 0));
+}
+
+// A derived dialog's message map sees the layout's buttons as WM_COMMAND,
+// and other code reaches the dialog by its handle.
+class MappedDialog : public CSkinDialog {
+public:
+    MappedDialog(QWidget* parent, const QString& path, const QString& t, const QString& l, bool modal, int language)
+        : CSkinDialog(parent, path, t, l, modal, language)
+    {
+        MapMessage(win::WM_COMMAND, [this](win::WPARAM w, win::LPARAM l) {
+            commands.append({win::LOWORD(w), l});
+            return 0;
+        });
+        MapMessage(Registered(), [this](win::WPARAM w, win::LPARAM) {
+            posted.append(static_cast<int>(w));
+            return 0;
+        });
+    }
+    static win::UINT Registered() { return win::RegisterWindowMessage(QStringLiteral("SKIN_TEST_PING")); }
+
+    QList<std::pair<int, win::LPARAM>> commands;
+    QList<int> posted;
+};
+
+TEST_F(LayoutParser, CommandsAndMessagesGoThroughTheMessageMap)
+{
+    auto d = Build<MappedDialog>("<R><BUTTON id=\"77\" width=\"30\" height=\"20\"/></R>");
+    d->show();
+    QWidget* button = d->GetControl("77");
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_EQ(d->commands.size(), 1);
+    EXPECT_EQ(d->commands[0].first, 77);
+    EXPECT_EQ(d->commands[0].second, reinterpret_cast<win::LPARAM>(win::HwndFromWidget(button)));
+
+    ASSERT_TRUE(win::PostMessage(d->GetSafeHwnd(), MappedDialog::Registered(), 5, 0));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(d->posted, QList<int>{5});
+}
+
+TEST_F(LayoutParser, UnmappedOkAndCancelEndTheDialog)
+{
+    auto d = Build("<R><BUTTON id=\"1\" width=\"30\" height=\"20\"/></R>");
+    d->show();
+    QTest::mouseClick(d->GetControl("1"), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(d->result(), IDOK);
+    EXPECT_FALSE(d->isVisible());
+    d->show();
+    win::SendMessage(d->GetSafeHwnd(), win::WM_COMMAND, win::MAKEWPARAM(IDCANCEL, win::BN_CLICKED), 0);
+    EXPECT_EQ(d->result(), IDCANCEL);
 }
 
 // A layout with one fault per line group: each fault is reported exactly

@@ -5,9 +5,16 @@
 // The window is built by Create (DoModal and CreateModeless call it; showing
 // the dialog calls it too): BuildWindow makes its controls, then
 // OnInitDialog runs, as for a dialog made from a template.
+//
+// Every layout dialog is a window of the message layer (win::CMessageTarget):
+// derived dialogs map the messages they handle with MapMessage, and other
+// windows and threads reach them with PostMessage and SendMessage on
+// GetSafeHwnd().
 #pragma once
 
 #include "skin/layout_manager.h"
+
+#include "win/ui/message_target.h"
 
 #include <QDialog>
 
@@ -15,7 +22,7 @@
 
 namespace skin {
 
-class CLayoutDialog : public QDialog {
+class CLayoutDialog : public QDialog, public win::CMessageTarget {
     Q_OBJECT
 public:
     explicit CLayoutDialog(QWidget* parent = nullptr);

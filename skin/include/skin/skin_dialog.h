@@ -156,8 +156,13 @@ public:
     QWidget* GetDlgItem(int id) const;
     QStringList ControlNames() const { return m_mapControls.keys(); }
 
-    // Sends a command to the dialog as a clicked control does.
-    void SendCommand(int id);
+    // Sends WM_COMMAND (ID, BN_CLICKED) to the dialog through the message
+    // layer, as a clicked control does; CONTROL is the sender.
+    void SendCommand(int id, QWidget* control = nullptr);
+
+    // Mapped messages first (MapMessage of derived dialogs); then WM_COMMAND
+    // goes to OnCommand.
+    bool OnMessage(win::UINT message, win::WPARAM wParam, win::LPARAM lParam, win::LRESULT& result) override;
 
     // Every fault found while building the window, in the order found.
     const QList<SkinWarning>& LayoutWarnings() const { return warnings_; }

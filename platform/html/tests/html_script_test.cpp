@@ -157,6 +157,26 @@ TEST_F(ScriptTest, PageScriptCannotReplaceTheExternalObject)
     EXPECT_EQ(m_window.m_windowCalls, QStringList{"window_none"});
 }
 
+TEST_F(ScriptTest, PageScriptCannotDestroyTheHostsChannelObject)
+{
+    // Page script can open the channel itself and reach the host's object
+    // there; the channel does not let a client delete an object the host
+    // registered.
+    const CHtmlCallResult opened = m_window.m_pBrowser->GetDocument().RunPageScript(
+        "(new QWebChannel(qt.webChannelTransport, function (channel) {"
+        "   var bridge = channel.objects.kelmExternal;"
+        "   if (typeof bridge.deleteLater === 'function') bridge.deleteLater();"
+        "   set_status(Object.keys(bridge).filter(function (k) { return typeof bridge[k] === 'function'; }).join(','));"
+        " }), 1)");
+    ASSERT_TRUE(opened.ok()) << opened.message.toStdString();
+    QString methods;
+    ASSERT_TRUE(WaitUntil([&] { return m_model.GetElementInnerHTML("status", methods) && methods != "ready"; }));
+    EXPECT_TRUE(methods.contains("deleteLater")) << methods.toStdString();
+    PageCalls("'window_text', 'still here'");
+    ASSERT_TRUE(WaitUntil([&] { return !m_window.m_windowCalls.isEmpty(); }));
+    EXPECT_EQ(m_window.m_windowCalls, QStringList{"window_text:still here"});
+}
+
 TEST_F(ScriptTest, UntrustedDocumentsCannotCallTheHost)
 {
     // The browser's own error document is not one of the host's pages.

@@ -6,8 +6,9 @@
 // default). The host ties the site to its controller with SetHandler, may set
 // an external dispatch of its own (otherwise the controller's OnGetExternal
 // answers) and sets host flags. Each answer forwards to the handler and,
-// without a handler, answers as an unhosted browser would: standard context
-// menu, no help, every key to the page. A site class of its own (derive and
+// without a handler, answers as an unhosted browser would (standard context
+// menu, no help, every key to the page), except that a browser without a
+// handler takes no drops and offers page script no external object. A site class of its own (derive and
 // override, and create it from a manager of its own) can restrict a browser
 // regardless of its handler.
 #pragma once

@@ -43,8 +43,8 @@ bool ParseSources(const std::string& text, const std::vector<ConfigSource>& fall
 std::optional<std::string> ConfigStore::Stored(const std::string& section, const std::string& key,
                                                ConfigSource source, const std::string& userId) const
 {
-    Statement select(m_db.Handle(),
-                     "SELECT value FROM config_values WHERE section=?1 AND key=?2 AND source=?3 AND user_id=?4;");
+    Statement select(m_db.Cached(
+        "SELECT value FROM config_values WHERE section=?1 AND key=?2 AND source=?3 AND user_id=?4;"));
     select.Bind(1, section).Bind(2, key).Bind(3, std::string(SourceName(source)));
     select.Bind(4, source == ConfigSource::User ? userId : std::string());
     if (select.Step() == SQLITE_ROW)
@@ -99,11 +99,11 @@ ConfigStore::WriteResult ConfigStore::SetLocked(const ConfigScope& scope, const 
     const auto old = Stored(scope.section, key, source, userId);
     if (old && *old == value)
         return WriteResult::Unchanged;
-    Statement upsert(m_db.Handle(),
+    Statement upsert(m_db.Cached(
                      "INSERT INTO config_values(section, key, source, user_id, value, updated) "
                      "VALUES(?1, ?2, ?3, ?4, ?5, strftime('%s', 'now')) "
                      "ON CONFLICT(section, key, source, user_id) DO UPDATE SET value=excluded.value, "
-                     "updated=excluded.updated;");
+                     "updated=excluded.updated;"));
     upsert.Bind(1, scope.section).Bind(2, key).Bind(3, std::string(SourceName(source))).Bind(4, userId).Bind(5, value);
     if (upsert.Step() != SQLITE_DONE) {
         if (error != nullptr)

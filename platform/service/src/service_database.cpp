@@ -34,6 +34,8 @@ static_assert(sizeof(kMigrations) / sizeof(kMigrations[0]) == kSchemaVersion);
 
 ServiceDatabase::~ServiceDatabase()
 {
+    for (auto& [sql, stmt] : m_cache)
+        sqlite3_finalize(stmt);
     if (m_db != nullptr)
         sqlite3_close(m_db);
 }
@@ -47,6 +49,18 @@ bool ServiceDatabase::Exec(const char* sql, std::string* error)
         *error = message != nullptr ? message : "unknown SQLite error";
     sqlite3_free(message);
     return false;
+}
+
+sqlite3_stmt* ServiceDatabase::Cached(const char* sql)
+{
+    const auto it = m_cache.find(sql);
+    if (it != m_cache.end())
+        return it->second;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
+        return nullptr;
+    m_cache.emplace(sql, stmt);
+    return stmt;
 }
 
 int ServiceDatabase::Version() const
@@ -107,8 +121,14 @@ Statement::Statement(sqlite3* db, const char* sql)
 
 Statement::~Statement()
 {
-    if (m_stmt != nullptr)
+    if (m_stmt == nullptr)
+        return;
+    if (m_owned) {
         sqlite3_finalize(m_stmt);
+    } else {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
 }
 
 Statement& Statement::Bind(int index, const std::string& text)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <sqlite3.h>
+#include <map>
 #include <string>
 
 namespace korvad {
@@ -28,15 +29,24 @@ public:
     // Runs SQL (no results); false with ERROR on failure.
     bool Exec(const char* sql, std::string* error = nullptr);
 
+    // A prepared statement kept for the life of the database, reset and
+    // unbound, for the statements every request runs (preparing costs more
+    // than running them). SQL must be a string literal; null on error.
+    sqlite3_stmt* Cached(const char* sql);
+
 private:
     bool Migrate(std::string* error);
     sqlite3* m_db = nullptr;
+    std::map<const char*, sqlite3_stmt*> m_cache;
 };
 
 // A statement that finalizes itself.
 class Statement {
 public:
     Statement(sqlite3* db, const char* sql);
+    // Uses a statement of ServiceDatabase::Cached; it is reset, not
+    // finalized, when this object ends.
+    explicit Statement(sqlite3_stmt* cached) : m_stmt(cached), m_owned(false) {}
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -51,6 +61,7 @@ public:
 
 private:
     sqlite3_stmt* m_stmt = nullptr;
+    bool m_owned = true;
 };
 
 }  // namespace korvad

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "browser/window_api.h"
+#include "win/ui/window_messages.h"
 
 namespace kb {
 
@@ -30,15 +31,16 @@ using HOOKPROC = LRESULT (*)(int code, WPARAM wParam, LPARAM lParam);
 inline constexpr int WH_MOUSE = 7;
 inline constexpr int HC_ACTION = 0;
 
+// Mouse messages (win/ui names the ones it uses itself).
+using win::WM_LBUTTONDOWN;
+using win::WM_LBUTTONUP;
+using win::WM_MBUTTONUP;
+using win::WM_RBUTTONUP;
 inline constexpr UINT WM_MOUSEMOVE = 0x0200;
-inline constexpr UINT WM_LBUTTONDOWN = 0x0201;
-inline constexpr UINT WM_LBUTTONUP = 0x0202;
 inline constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 inline constexpr UINT WM_RBUTTONDOWN = 0x0204;
-inline constexpr UINT WM_RBUTTONUP = 0x0205;
 inline constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
 inline constexpr UINT WM_MBUTTONDOWN = 0x0207;
-inline constexpr UINT WM_MBUTTONUP = 0x0208;
 inline constexpr UINT WM_MBUTTONDBLCLK = 0x0209;
 
 // What a mouse hook gets in lParam.

@@ -113,11 +113,16 @@ protected:
             return false;
         auto* mouse = static_cast<QMouseEvent*>(event);
         auto* widget = static_cast<QWidget*>(watched);
-        bool propagated = mouse == m_lastEvent && mouse->timestamp() == m_lastTimestamp && type == m_lastType &&
-                          !m_lastWidget.isNull() && widget->isAncestorOf(m_lastWidget);
-        m_lastEvent = mouse;
-        m_lastTimestamp = mouse->timestamp();
+        // Qt offers an ignored event to the parents as a copy with the same
+        // time stamp and position.
+        QPointF global = mouse->globalPosition();
+        bool propagated = type == m_lastType && mouse->timestamp() == m_lastTimestamp && global == m_lastGlobal &&
+                          mouse->button() == m_lastButton && !m_lastWidget.isNull() && m_lastWidget != widget &&
+                          widget->isAncestorOf(m_lastWidget);
         m_lastType = type;
+        m_lastTimestamp = mouse->timestamp();
+        m_lastGlobal = global;
+        m_lastButton = mouse->button();
         m_lastWidget = widget;
         if (propagated)
             return false;
@@ -127,14 +132,15 @@ protected:
         HWND hwnd = WindowFromObject(watched);
         if (message == 0 || hwnd == nullptr)
             return false;
-        QPoint global = mouse->globalPosition().toPoint();
-        return RunMouseHooks(message, hwnd, POINT{global.x(), global.y()}) != 0;
+        QPoint point = global.toPoint();
+        return RunMouseHooks(message, hwnd, POINT{point.x(), point.y()}) != 0;
     }
 
 private:
-    const QMouseEvent* m_lastEvent = nullptr;
     quint64 m_lastTimestamp = 0;
     QEvent::Type m_lastType = QEvent::None;
+    QPointF m_lastGlobal;
+    Qt::MouseButton m_lastButton = Qt::NoButton;
     QPointer<QWidget> m_lastWidget;
 };
 

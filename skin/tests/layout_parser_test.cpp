@@ -375,6 +375,35 @@ TEST_F(LayoutParser, UnmappedOkAndCancelEndTheDialog)
     EXPECT_EQ(d->result(), IDCANCEL);
 }
 
+// The window system cannot move or size this offscreen window, so the
+// dialog does it itself: a drag on the caption moves it, one on the grip
+// sizes it (no smaller than its minimum) and lays the children out again.
+TEST_F(LayoutParser, MouseDragsMoveAndResize)
+{
+    auto d = Build("<R extended_dragging=\"true\" minwidth=\"250\" minheight=\"150\">"
+                   "<STATIC name=\"s\" left=\"280\" top=\"180\" width=\"10\" height=\"10\"/>"
+                   "<RESIZINGRULES><s><LEFT leftof=\"parent.right\" distance=\"20\"/>"
+                   "<RIGHT leftof=\"parent.right\" distance=\"10\"/></s></RESIZINGRULES></R>");
+    d->move(100, 100);
+    d->show();
+    const QPoint start = d->pos();
+    QTest::mousePress(d.get(), Qt::LeftButton, {}, QPoint(150, 100));
+    QTest::mouseMove(d.get(), QPoint(170, 130));
+    QTest::mouseRelease(d.get(), Qt::LeftButton, {}, QPoint(170, 130));
+    EXPECT_EQ(d->pos(), start + QPoint(20, 30));
+
+    QTest::mousePress(d.get(), Qt::LeftButton, {}, QPoint(298, 198));
+    QTest::mouseMove(d.get(), QPoint(338, 218));
+    QTest::mouseRelease(d.get(), Qt::LeftButton, {}, QPoint(338, 218));
+    EXPECT_EQ(d->size(), QSize(340, 220));
+    EXPECT_EQ(d->GetControl("s")->geometry().right(), 340 - 10 - 1);
+
+    QTest::mousePress(d.get(), Qt::LeftButton, {}, QPoint(338, 218));
+    QTest::mouseMove(d.get(), QPoint(0, 0));
+    QTest::mouseRelease(d.get(), Qt::LeftButton, {}, QPoint(0, 0));
+    EXPECT_EQ(d->size(), QSize(250, 150));
+}
+
 // A layout with one fault per line group: each fault is reported exactly
 // once, at its line, and everything else is still built.
 TEST_F(LayoutParser, EveryFaultIsReportedOnceWithItsLine)

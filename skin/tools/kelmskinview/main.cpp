@@ -74,8 +74,18 @@ int ShowLayout(const Options& o, bool interactive)
 
 }  // namespace
 
+// The offscreen platform cannot shape windows and says so for every window;
+// the window's own mask is what the previewer draws, so that note is noise.
+void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (text.contains(QLatin1String("does not support setting window masks")))
+        return;
+    std::fputs(qPrintable(qFormatLogMessage(type, context, text) + QLatin1Char('\n')), stderr);
+}
+
 int main(int argc, char** argv)
 {
+    qInstallMessageHandler(QuietMessages);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kelmskinview"));
     skin::CSkinDialog::SetFaultHandler([](const skin::CSkinDialog&, const skin::SkinWarning&) {});

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QResource>
 #include <QTemporaryDir>
 
 namespace {
@@ -174,6 +175,28 @@ TEST(TranslateUrlTest, TheHostsUrlIsOpenedInstead)
     ASSERT_TRUE(WaitUntil([&] { return window.m_events.contains("complete:second.html"); }));
     EXPECT_EQ(window.m_pBrowser->GetLocationURL(), TestPageUrl("second.html"));
     EXPECT_EQ(window.m_navigateErrors, 0);
+}
+
+TEST(ResourceModuleTest, PagesComeFromAPackedModuleFile)
+{
+    // A binary resource module as the UI resource library is built: opened
+    // under a resource root, its pages folder served under the file's path.
+    const QString modulePath = QStringLiteral(HTML_TEST_MODULE);
+    ASSERT_TRUE(QResource::registerResource(modulePath, "/html-test-module"));
+    RegisterResourceModule(modulePath, std::make_shared<CDirResourceSource>(":/html-test-module/pages"));
+
+    CTestHostWindow window;
+    CExchangeModel model;
+    const QUrl url = MakeResUrl(modulePath, "Elements.HTML");  // resource names without regard to case
+    window.AddDocumentModel(url.toString(), &model);
+    ASSERT_TRUE(window.Load(url));
+    EXPECT_EQ(model.m_events, (QStringList{"load", "exchange:to-page"}));
+    const CHtmlCallResult styled = window.m_pBrowser->GetDocument().RunPageScript(
+        "getComputedStyle(document.getElementById('para')).color");
+    EXPECT_EQ(styled.value.toString(), "rgb(1, 2, 3)");
+
+    RegisterResourceModule(modulePath, nullptr);
+    QResource::unregisterResource(modulePath, "/html-test-module");
 }
 
 TEST(HtmlPrefixTest, PagesFromAPrefixWorkOnceTheHostTrustsIt)

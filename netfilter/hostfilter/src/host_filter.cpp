@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace hostfilter {
@@ -102,6 +103,22 @@ std::size_t ToUtf16(std::string_view text, uint16_t* out, std::size_t capacity)
 
 HostFilter::HostFilter() = default;
 
+std::shared_ptr<const SiteLookup> HostFilter::List() const
+{
+    std::lock_guard<std::mutex> guard(m_listLock);
+    return m_list;
+}
+
+void HostFilter::SetList(std::shared_ptr<const SiteLookup> list)
+{
+    std::shared_ptr<const SiteLookup> previous;
+    {
+        std::lock_guard<std::mutex> guard(m_listLock);
+        previous = std::exchange(m_list, std::move(list));
+    }
+    // The old list is freed here, outside the lock, unless a lookup still holds it.
+}
+
 HostFilter::~HostFilter()
 {
     // Unloading the library releases the list and the trace it made.
@@ -166,7 +183,7 @@ int32_t HostFilter::InitPlugin2(FilterHostContext* context)
 
 int32_t HostFilter::TermPlugin()
 {
-    m_list.store(nullptr, std::memory_order_release);
+    SetList(nullptr);
     m_context.store(nullptr, std::memory_order_release);
     if (m_ownTrace != nullptr) {
         GMCTraceLog* own = m_ownTrace;
@@ -195,7 +212,7 @@ void HostFilter::LoadDatabase(const std::string& path)
         }
         return;
     }
-    m_list.store(std::shared_ptr<const SiteLookup>(std::move(list)), std::memory_order_release);
+    SetList(std::shared_ptr<const SiteLookup>(std::move(list)));
     if (GMCTraceLog* trace = Trace())
         trace->PrintTraceLogF(4, "KelmHostFilter::InitPlugin2() - read %d sites from %s\r\n", result, path.c_str());
 }

@@ -51,7 +51,7 @@ public:
     // Replaces the name lookup (tests and benchmarks stub it).
     void SetResolver(NameResolver resolver) { m_resolver = std::move(resolver); }
     // The list in use (may be null).
-    std::shared_ptr<const SiteLookup> List() const { return m_list.load(std::memory_order_acquire); }
+    std::shared_ptr<const SiteLookup> List() const;
     uint32_t LastLoadTick() const { return m_lastLoadTick.load(std::memory_order_acquire); }
     GMCTraceLog* Trace() const { return m_trace.load(std::memory_order_acquire); }
 
@@ -74,7 +74,11 @@ private:
     std::atomic<FilterHostContext*> m_context{nullptr};
     std::atomic<GMCTraceLog*> m_trace{nullptr};
     GMCTraceLog* m_ownTrace = nullptr;  // the trace this plug-in created and destroys
-    std::atomic<std::shared_ptr<const SiteLookup>> m_list;
+    // The list in use. Held only to copy or replace the pointer, so a lookup
+    // never waits for a load.
+    mutable std::mutex m_listLock;
+    std::shared_ptr<const SiteLookup> m_list;
+    void SetList(std::shared_ptr<const SiteLookup> list);
     std::atomic<uint32_t> m_lastLoadTick{0};
     std::mutex m_loadLock;  // one load at a time; lookups never wait for it
     std::string m_path;     // the copied site database path (under m_loadLock)

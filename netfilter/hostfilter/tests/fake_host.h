@@ -78,7 +78,7 @@ public:
     std::vector<void*> closes;
     std::vector<uintptr_t> releases;
     std::vector<FilterSettingsRecord> settingsChanges;
-    int checkConnects = 0;
+    std::atomic<int> checkConnects{0};
     std::atomic<int> checkDatas{0};
 
 private:

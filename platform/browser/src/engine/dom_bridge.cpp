@@ -29,8 +29,12 @@ constexpr int kMaxPathDepth = 32;
 
 CDomBridge::CDomBridge(CBrowserHost* host, QWebEnginePage* page) : m_pHost(host), m_pPage(page) {}
 
-std::optional<QJsonValue> CDomBridge::Call(const QString& op, const QJsonArray& args, win::HRESULT* failure)
+std::optional<QJsonValue> CDomBridge::Call(const QString& op, std::initializer_list<QJsonValue> argList,
+                                           win::HRESULT* failure)
 {
+    QJsonArray args;
+    for (const QJsonValue& arg : argList)
+        args.append(arg);
     auto fail = [failure](win::HRESULT hr) -> std::optional<QJsonValue> {
         if (failure != nullptr)
             *failure = hr;

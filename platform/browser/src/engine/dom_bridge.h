@@ -17,6 +17,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -40,7 +41,8 @@ public:
     // Runs OP with ARGS; the answer's value, or nothing with *FAILURE set:
     // E_HANDLE (stale element), E_ACCESSDENIED (frame of another origin),
     // HRESULT_FROM_WIN32(ERROR_TIMEOUT), E_FAIL (no helper, bad answer, page gone).
-    std::optional<QJsonValue> Call(const QString& op, const QJsonArray& args, win::HRESULT* failure);
+    // (ARGS is a list of values: a single array argument stays one argument.)
+    std::optional<QJsonValue> Call(const QString& op, std::initializer_list<QJsonValue> args, win::HRESULT* failure);
 
     // Runs SOURCE in the page's main world without waiting (internal use).
     void RunDetached(const QString& source);

@@ -21,7 +21,7 @@ using win::VARIANT;
 struct Anchor {
     explicit Anchor(CWebBrowser* b) : browser(b) {}
 
-    std::optional<QJsonValue> Call(const QString& op, const QJsonArray& args, HRESULT& hr) const
+    std::optional<QJsonValue> Call(const QString& op, std::initializer_list<QJsonValue> args, HRESULT& hr) const
     {
         hr = win::S_OK;
         if (browser->closed() || browser->bridge() == nullptr) {
@@ -479,7 +479,7 @@ private:
         return PutText(value, hr, out);
     }
 
-    HRESULT NullableText(const QString& op, const QJsonArray& args, VARIANT* out)
+    HRESULT NullableText(const QString& op, std::initializer_list<QJsonValue> args, VARIANT* out)
     {
         if (out == nullptr)
             return win::E_POINTER;

@@ -28,6 +28,8 @@ const QList<std::pair<const char*, int>>& KnownControlIds()
         {"IDC_TITLE_RESTORE_BUTTON", 1044},
         // popup bar
         {"IDC_MESSAGE", 1035}, {"IDC_PUN_OPTIONS", 1071},
+        // the line dialog of the pop-up list page
+        {"IDC_EDIT_LINE", 1048}, {"ID_ALLOW_BLOCK_CHKBX", 1057},
         // popup black list and viewer
         {"IDC_ACTION_BUTTON", 15000}, {"IDC_ACTION_DROPDOWN_BUTTON", 1060}, {"IDC_SAVE_BUTTON", 1061},
         {"IDC_CLEAR_BUTTON", 1062}, {"IDC_TITLE_CLOSE_BTN", 1012}, {"IDC_TITLE_MINIMIZE_BTN", 1013},

@@ -183,7 +183,6 @@ void Host::Start()
     host->m_clock.Watch({host->m_config.detectionFile, host->m_config.siteDatabase,
                          FolderOf(host->m_config.siteDatabase) + "/sb2.dat"},
                         host->m_config.databasePollMs);
-    host->m_trace = CreateTrace(host->m_config.traceLevel);
 
     // The host is published before the plug-ins start: InitPlugin2 may call
     // back into it.
@@ -237,7 +236,10 @@ bool Host::StartPlugins()
     bool haveSiteFilter = false;
     bool haveExploitFilter = false;
     for (LoadedPlugin& plugin : m_plugins) {
-        StartPlugin(plugin, &m_context, m_trace);
+        // Each plug-in gets a trace object of its own: the exploit filter
+        // takes over a trace handed to it after InitPlugin and destroys it
+        // with itself, which must not pull the other plug-in's trace away.
+        StartPlugin(plugin, &m_context, CreateTrace(m_config.traceLevel));
         if (plugin.connect != nullptr)
             haveSiteFilter = true;
         else

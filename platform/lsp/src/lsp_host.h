@@ -83,7 +83,6 @@ private:
     DatabaseClock m_clock;
     FilterHostCallbacks m_callbacks{};
     FilterHostContext m_context{};
-    GMCTraceLog* m_trace = nullptr;
     // The site filter first (it refuses connections and requests), then the
     // exploit filter.
     std::vector<LoadedPlugin> m_plugins;

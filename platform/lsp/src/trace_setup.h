@@ -1,5 +1,5 @@
-// The trace object the shim hands both plug-ins, so their trace lines go to
-// one place.
+// The trace objects the shim hands the plug-ins (one each), so their trace
+// lines go to one place at one level.
 #pragma once
 
 #include <kelm/netfilter_plugin.h>

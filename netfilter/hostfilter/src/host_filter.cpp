@@ -4,6 +4,7 @@
 #include "site_list_loader.h"
 
 #include "kit/clock.h"
+#include "kit/plugin_info.h"
 #include "kit/trace_log.h"
 
 #include <arpa/inet.h>
@@ -133,15 +134,7 @@ void HostFilter::Print(uint32_t level, const char* text)
 
 int32_t HostFilter::GetPluginInfo(FilterPluginInfo* info) const
 {
-    if (info == nullptr)
-        return KELM_FILTER_INVALID_PARAMETER;
-    std::memset(info->name, 0, sizeof info->name);
-    std::memset(info->vendor, 0, sizeof info->vendor);
-    std::memcpy(info->name, kPluginName, std::strlen(kPluginName) + 1);
-    std::memcpy(info->vendor, kVendorName, std::strlen(kVendorName) + 1);
-    info->version = KELM_FILTER_VERSION;
-    info->build = KELM_HOSTFILTER_BUILD;
-    return KELM_FILTER_PASS;
+    return nfkit::FillPluginInfo(info, kPluginName, KELM_HOSTFILTER_BUILD);
 }
 
 int32_t HostFilter::InitPlugin()

@@ -22,8 +22,6 @@ class GMCTraceLog;
 namespace hostfilter {
 
 inline constexpr const char* kPluginName = "KelmHostFilter";
-// The maker's name as the plug-in information block carries it (37 characters).
-inline constexpr const char* kVendorName = "Orlent Network Security Systems, Inc.";
 
 class HostFilter {
 public:

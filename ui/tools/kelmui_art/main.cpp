@@ -535,6 +535,159 @@ void PopupBar()
     }
 }
 
+// ----- popup black list and viewer ---------------------------------------
+
+struct Action {
+    const char* name;   // the action name the window uses in bitmap names
+    const char* label;
+    const char* glyph;  // what the icon shows
+};
+
+const Action kActions[] = {
+    {"VIEW", "View", "eye"},           {"DELETE", "Delete", "cross"},
+    {"ALLOW", "Allow", "tick"},        {"BLANKET_ALLOW", "Allow site", "ticks"},
+    {"BLOCK", "Block", "stop"},        {"BLANKET_BLOCK", "Block site", "stops"},
+    {"EVENT_LOG", "Event log", "list"}, {"SETTINGS", "Options", "gear"},
+    {"HELP", "Help", "help"},          {"BROWSE", "Browser", "globe"},
+    {"COPY", "Copy", "copy"},
+};
+
+void ActionGlyph(QPainter& p, const QString& glyph, const QRectF& r, const QColor& c)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(c, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    const qreal x = r.left(), y = r.top(), w = r.width(), h = r.height();
+    const QPointF m = r.center();
+    if (glyph == QLatin1String("eye")) {
+        QPainterPath eye;
+        eye.moveTo(x + w * 0.05, m.y());
+        eye.quadTo(m.x(), y - h * 0.1, x + w * 0.95, m.y());
+        eye.quadTo(m.x(), y + h * 1.1, x + w * 0.05, m.y());
+        p.drawPath(eye);
+        p.setBrush(c);
+        p.drawEllipse(m, w * 0.14, h * 0.14);
+    } else if (glyph == QLatin1String("cross")) {
+        p.drawLine(QPointF(x + w * 0.2, y + h * 0.2), QPointF(x + w * 0.8, y + h * 0.8));
+        p.drawLine(QPointF(x + w * 0.8, y + h * 0.2), QPointF(x + w * 0.2, y + h * 0.8));
+    } else if (glyph.startsWith(QLatin1String("tick"))) {
+        QPainterPath t;
+        t.moveTo(x + w * 0.15, y + h * 0.55);
+        t.lineTo(x + w * 0.4, y + h * 0.8);
+        t.lineTo(x + w * 0.85, y + h * 0.25);
+        p.setPen(QPen(QColor(0x2E, 0x9E, 0x4F), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPath(t);
+        if (glyph == QLatin1String("ticks"))
+            p.drawLine(QPointF(x + w * 0.1, y + h * 0.95), QPointF(x + w * 0.9, y + h * 0.95));
+    } else if (glyph.startsWith(QLatin1String("stop"))) {
+        p.setPen(QPen(QColor(0xC6, 0x28, 0x28), 2));
+        p.drawEllipse(r.adjusted(w * 0.12, h * 0.12, -w * 0.12, -h * 0.12));
+        p.drawLine(QPointF(x + w * 0.3, y + h * 0.7), QPointF(x + w * 0.7, y + h * 0.3));
+        if (glyph == QLatin1String("stops"))
+            p.drawLine(QPointF(x + w * 0.1, y + h * 0.98), QPointF(x + w * 0.9, y + h * 0.98));
+    } else if (glyph == QLatin1String("list")) {
+        for (int i = 0; i < 3; ++i)
+            p.drawLine(QPointF(x + w * 0.2, y + h * (0.25 + 0.25 * i)), QPointF(x + w * 0.85, y + h * (0.25 + 0.25 * i)));
+    } else if (glyph == QLatin1String("gear")) {
+        p.drawEllipse(m, w * 0.2, h * 0.2);
+        for (int i = 0; i < 8; ++i) {
+            QLineF spoke(m, m + QPointF(w * 0.42, 0));
+            spoke.setAngle(i * 45.0);
+            p.drawLine(QLineF(spoke.pointAt(0.6), spoke.p2()));
+        }
+    } else if (glyph == QLatin1String("help")) {
+        p.drawEllipse(r.adjusted(1, 1, -1, -1));
+        p.setFont(Font(static_cast<int>(h * 0.7), true));
+        p.drawText(r, Qt::AlignCenter, QStringLiteral("?"));
+    } else if (glyph == QLatin1String("globe")) {
+        p.drawEllipse(r.adjusted(1, 1, -1, -1));
+        p.drawEllipse(QRectF(m.x() - w * 0.18, y + 1, w * 0.36, h - 2));
+        p.drawLine(QPointF(x + 1, m.y()), QPointF(x + w - 1, m.y()));
+    } else {
+        p.drawRect(QRectF(x + w * 0.15, y + h * 0.3, w * 0.5, h * 0.6));
+        p.drawRect(QRectF(x + w * 0.35, y + h * 0.1, w * 0.5, h * 0.6));
+    }
+    p.restore();
+}
+
+void BlackList()
+{
+    // The action button: icon and label, in normal, over and down states.
+    for (const Action& a : kActions) {
+        const char* const states[] = {"NORMAL", "OVER", "DOWN"};
+        for (int s = 0; s < 3; ++s) {
+            QImage image = DialogButton(QString(), ButtonKind::Secondary, static_cast<State>(s), QSize(132, 30), kBand);
+            QPainter p(&image);
+            ActionGlyph(p, QString::fromLatin1(a.glyph), QRectF(12, 7 + (s == 2 ? 1 : 0), 16, 16), kText);
+            p.setPen(kText);
+            p.setFont(Font(13, false));
+            p.drawText(QRectF(36, s == 2 ? 1 : 0, 92, 30), Qt::AlignLeft | Qt::AlignVCenter, QString::fromLatin1(a.label));
+            p.end();
+            SaveBitmap(QStringLiteral("BL_ACTION_%1_BUTTON_%2").arg(QLatin1String(a.name), QLatin1String(states[s])), image);
+        }
+        QImage icon(16, 16, QImage::Format_ARGB32);
+        icon.fill(Qt::transparent);
+        QPainter p(&icon);
+        ActionGlyph(p, QString::fromLatin1(a.glyph), QRectF(0, 0, 16, 16), kText);
+        p.end();
+        SaveBitmap(QStringLiteral("ICON_%1_16x16").arg(QString::fromLatin1(a.name) == QLatin1String("SETTINGS")
+                                                           ? QStringLiteral("ADVANCED_OPTIONS")
+                                                       : QString::fromLatin1(a.name) == QLatin1String("BLANKET_ALLOW")
+                                                           ? QStringLiteral("ALLOW_ALL")
+                                                       : QString::fromLatin1(a.name) == QLatin1String("BLANKET_BLOCK")
+                                                           ? QStringLiteral("BLOCK_ALL")
+                                                           : QString::fromLatin1(a.name)),
+                   icon);
+    }
+    // The drop-down half of the action button.
+    for (int s = 0; s < 3; ++s) {
+        QImage image = DialogButton(QString(), ButtonKind::Secondary, static_cast<State>(s), QSize(24, 30), kBand);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kText);
+        const qreal dy = s == 2 ? 1 : 0;
+        p.drawPolygon(QPolygonF({QPointF(7, 13 + dy), QPointF(17, 13 + dy), QPointF(12, 18 + dy)}));
+        p.end();
+        SaveBitmap(QStringLiteral("btn_dropdown_%1").arg(QLatin1String(kStateNames[s])), image);
+    }
+    // Previous and next popup in the viewer.
+    for (const char* way : {"previous", "next"}) {
+        for (int s = 0; s < 3; ++s) {
+            QImage image = DialogButton(QString(), ButtonKind::Secondary, static_cast<State>(s), QSize(30, 30), kBand);
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setPen(QPen(kText, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            const bool next = QLatin1String(way) == QLatin1String("next");
+            const qreal dy = s == 2 ? 1 : 0;
+            QPainterPath chevron;
+            chevron.moveTo(next ? 12 : 18, 9 + dy);
+            chevron.lineTo(next ? 18 : 12, 15 + dy);
+            chevron.lineTo(next ? 12 : 18, 21 + dy);
+            p.drawPath(chevron);
+            p.end();
+            SaveBitmap(QStringLiteral("btn_%1_%2").arg(QLatin1String(way), QLatin1String(kStateNames[s])), image);
+        }
+    }
+    for (const auto& [name, text] : {std::pair{"save_list", "Save list"}, std::pair{"clear_list", "Clear list"}}) {
+        for (int s = 0; s < 4; ++s)
+            SaveBitmap(QStringLiteral("btn_%1_%2").arg(QLatin1String(name), QLatin1String(kStateNames[s])),
+                       DialogButton(QString::fromLatin1(text), ButtonKind::Secondary, static_cast<State>(s), QSize(96, 30), kBand));
+    }
+    // The list's bullets: allowed (0) and blocked (1), on the mask colour.
+    QImage bullets = Canvas(32, 16, QColor(255, 0, 255));
+    QPainter p(&bullets);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x2E, 0x9E, 0x4F));
+    p.drawEllipse(QRect(4, 4, 8, 8));
+    p.setBrush(QColor(0xC6, 0x28, 0x28));
+    p.drawEllipse(QRect(20, 4, 8, 8));
+    p.end();
+    SaveBitmap(QStringLiteral("list_bullets"), bullets);
+}
+
 // ----- cursors --------------------------------------------------------
 
 void AppendLe32(QByteArray& out, quint32 v)
@@ -641,6 +794,7 @@ int main(int argc, char** argv)
     MainWindow();
     ResizableParts();
     PopupBar();
+    BlackList();
     Cursors();
     std::printf("kelmui_art: wrote %d files into %s\n", g_written, argv[1]);
     return 0;

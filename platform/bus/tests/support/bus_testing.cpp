@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <signal.h>
 #include <sys/wait.h>
@@ -89,7 +90,8 @@ void PrivateBus::Stop()
     }
 }
 
-bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& args)
+bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& stderrPath)
 {
     std::vector<std::string> all{program};
     all.insert(all.end(), args.begin(), args.end());
@@ -101,6 +103,13 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     if (pid < 0)
         return false;
     if (pid == 0) {
+        if (!stderrPath.empty()) {
+            const int fd = ::open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            if (fd >= 0) {
+                ::dup2(fd, 2);
+                ::close(fd);
+            }
+        }
         ::execv(program.c_str(), argv.data());
         std::fprintf(stderr, "cannot run %s: %s\n", program.c_str(), std::strerror(errno));
         ::_exit(127);

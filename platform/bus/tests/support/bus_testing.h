@@ -53,7 +53,8 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool Start(const std::string& program, const std::vector<std::string>& args);
+    // STDERR_PATH, when given, receives the child's standard error.
+    bool Start(const std::string& program, const std::vector<std::string>& args, const std::string& stderrPath = {});
     // SIGTERM and wait; returns the exit status as waitpid reports it.
     int Stop();
     // Waits up to TIMEOUT_MS for the child to end by itself; true with its

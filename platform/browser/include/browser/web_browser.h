@@ -24,13 +24,17 @@
 // dispid 251 NewWindow2: ppDisp VT_BYREF|VT_DISPATCH, Cancel VT_BYREF|VT_BOOL.
 //   A page (or Navigate with navOpenInNewWindow/navOpenInNewTab) wants a new
 //   window: NewWindow3 fires first, then NewWindow2, on the opener's
-//   browser. Cancel = VARIANT_TRUE in either refuses the window (the page's
-//   window.open answers null). A browser put into *ppDisp (with a reference
+//   browser. Cancel = VARIANT_TRUE in either refuses the window (no window
+//   is made; the page's window.open answers a window that is already
+//   closed). A browser put into *ppDisp (with a reference
 //   the browser takes over; from CoCreateInstance(CLSID_InternetExplorer))
 //   is used as the new window and NewWindow2 is skipped when NewWindow3
 //   supplied one; otherwise the browser makes a new tab or window itself.
 //   Either way every add-on of the new browser is sited before the browser
-//   is handed back to the page and before its first navigation.
+//   is handed back to the page and before its first navigation. Both events
+//   come while the page that asked waits for its window: a document call on
+//   that page from inside them only times out. A window opened without an
+//   address reports a navigation to about:blank.
 // dispid 252 NavigateComplete2: pDisp VT_DISPATCH, URL VT_BYREF|VT_VARIANT (VT_BSTR).
 //   The document of a navigation is committed (for the top and each frame).
 // dispid 259 DocumentComplete: pDisp VT_DISPATCH, URL VT_BYREF|VT_VARIANT (VT_BSTR).

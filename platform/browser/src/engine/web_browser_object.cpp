@@ -26,6 +26,13 @@ namespace {
 constexpr std::size_t kMaxPendingFrameNavigations = 64;
 constexpr int kAbortedNetError = -3;  // the engine's "navigation aborted"
 
+// The engine names an empty window's document "about:blank" with or
+// without a fragment ("about:blank#blocked" for window.open('')).
+bool IsBlank(const QUrl& url)
+{
+    return url.isEmpty() || (url.scheme() == QLatin1String("about") && url.path() == QLatin1String("blank"));
+}
+
 LONG StatusForFailure(const QWebEngineLoadingInfo& info)
 {
     switch (info.errorDomain()) {
@@ -224,6 +231,7 @@ bool CWebBrowser::OnNavigationRequest(const QUrl& url, QWebEnginePage::Navigatio
         m_pendingFrameNavigations.emplace_back(address, pending);
         return true;
     }
+    m_bBlankPending = false;  // from here on the engine's own signals count
     LONG flags = 0;
     if (type == QWebEnginePage::NavigationTypeTyped && !m_pendingLoadFlags.empty()) {
         flags = m_pendingLoadFlags.front();
@@ -290,6 +298,8 @@ void CWebBrowser::OnLoadingChanged(const QWebEngineLoadingInfo& info)
 {
     if (closing())
         return;
+    if (m_bBlankPending && IsBlank(info.url()))
+        return;  // reported by ReportBlankNavigation
     switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
         if (info.isErrorPage())
@@ -384,7 +394,9 @@ void CWebBrowser::OnNewWindowRequested(QWebEngineNewWindowRequest& request)
     if (request.isUserInitiated())
         flags |= win::NWMF_USERINITED | win::NWMF_FIRST;
     QUrl requested = request.requestedUrl();
-    CWebBrowser* target = DecideNewWindow(flags, requested.toString(), placement, request.requestedGeometry());
+    bool blank = IsBlank(requested);
+    CWebBrowser* target = DecideNewWindow(flags, blank ? QStringLiteral("about:blank") : requested.toString(), placement,
+                                          request.requestedGeometry());
     if (target == nullptr || closing())
         return;
     CComPtr<CWebBrowser> keep(target);
@@ -392,10 +404,11 @@ void CWebBrowser::OnNewWindowRequested(QWebEngineNewWindowRequest& request)
     m_pHost->NotifyHandedBack(target);
     if (target->closing())
         return;
-    request.openIn(target->page());
-    target->ExpectFirstNavigationAsNewWindow();
-    if (requested.isEmpty() || requested.toString() == QLatin1String("about:blank"))
+    // The engine may load the empty document inside openIn already.
+    if (blank)
         target->ReportBlankNavigation();
+    target->ExpectFirstNavigationAsNewWindow();
+    request.openIn(target->page());
 }
 
 CWebBrowser* CWebBrowser::DecideNewWindow(LONG flags, const QString& url, BrowserPlacement placement,
@@ -447,9 +460,14 @@ void CWebBrowser::MaybeAutoShow()
 
 void CWebBrowser::ReportBlankNavigation()
 {
+    // The engine shows such a window its empty document without asking for
+    // a navigation; its own load signals for it are replaced by the events
+    // of a navigation to about:blank, once the page that opened the window
+    // runs again (it waits while the window is being made).
+    m_bBlankPending = true;
     CComPtr<CWebBrowser> self(this);
     QTimer::singleShot(0, m_pHost, [self] {
-        if (self->closing() || !self->m_pPage->url().isEmpty())
+        if (self->closing())
             return;
         const QString blank = QStringLiteral("about:blank");
         ++self->m_nDecidingNavigation;

@@ -177,7 +177,7 @@ private:
     bool m_bResizable = true;
     bool m_bAutoShowPending = false;
     bool m_bLoading = false;
-    bool m_bTopCompleteFired = false;
+    bool m_bBlankPending = false;
 
     std::map<std::vector<int>, CComPtr<CFrameBrowser>> m_frames;
     std::deque<std::pair<QString, CComPtr<CFrameBrowser>>> m_pendingFrameNavigations;

@@ -239,7 +239,9 @@ bool Host::StartPlugins()
         // Each plug-in gets a trace object of its own: the exploit filter
         // takes over a trace handed to it after InitPlugin and destroys it
         // with itself, which must not pull the other plug-in's trace away.
-        StartPlugin(plugin, &m_context, CreateTrace(m_config.traceLevel));
+        GMCTraceLog* trace = CreateTrace(m_config.traceLevel);
+        m_traces.push_back(trace);
+        StartPlugin(plugin, &m_context, trace);
         if (plugin.connect != nullptr)
             haveSiteFilter = true;
         else

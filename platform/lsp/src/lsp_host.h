@@ -86,6 +86,10 @@ private:
     // The site filter first (it refuses connections and requests), then the
     // exploit filter.
     std::vector<LoadedPlugin> m_plugins;
+    // The plug-ins' trace objects. The site filter uses its object as the
+    // host's and the exploit filter may destroy its own, so the host never
+    // frees them; it only keeps them.
+    std::vector<GMCTraceLog*> m_traces;
 };
 
 // The socket context a callback's connection reference points into.

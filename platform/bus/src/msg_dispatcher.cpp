@@ -85,9 +85,16 @@ const CMsgTarget* CMsgDispatcher::LookupTarget(std::string_view name) const
     auto it = m_state->targets.find(name);
     if (it == m_state->targets.end())
         it = m_state->targets.find("root");
-    // Targets are never erased while named by a pointer handed out earlier
-    // except by DeleteTarget, which callers pair with their own registration.
     return &it->second;
+}
+
+std::string CMsgDispatcher::TargetBusName(std::string_view name) const
+{
+    std::lock_guard lock(m_state->mutex);
+    auto it = m_state->targets.find(name);
+    if (it == m_state->targets.end())
+        it = m_state->targets.find("root");
+    return it->second.busName;
 }
 
 bool CMsgDispatcher::DeleteTarget(std::string_view name)

@@ -16,8 +16,8 @@ namespace {
 
 QDBusMessage BuildCall(const CMsgRequest& request, std::string_view name)
 {
-    const CMsgTarget* target = CMsgDispatcher::Instance().LookupTarget(request.GetTarget());
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromStdString(target->busName),
+    const std::string busName = CMsgDispatcher::Instance().TargetBusName(request.GetTarget());
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromStdString(busName),
                                                        QString::fromLatin1(SERVICE_OBJECT_PATH),
                                                        QString::fromLatin1(SERVICE_INTERFACE),
                                                        QString::fromLatin1(bus::kRequestMethod));

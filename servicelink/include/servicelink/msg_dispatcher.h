@@ -38,7 +38,11 @@ public:
 
     bool RegisterTarget(std::string_view name, std::string_view address);
     // The target NAME, or the root target when there is none of that name.
+    // The pointer stays valid until that target is deleted.
     const CMsgTarget* LookupTarget(std::string_view name) const;
+    // The bus name of the service behind target NAME (root when unknown), as
+    // a copy, for callers on other threads than the one that deletes targets.
+    std::string TargetBusName(std::string_view name) const;
     // Removes target NAME and the providers registered under it. Waits for a
     // delivery in progress on the bus thread unless called from it. The root
     // target itself stays, only its providers go.

@@ -13,6 +13,7 @@
 #include "switches.h"
 #include "servicelink/korva_constants.h"
 #include "servicelink/korva_utilities.h"
+#include "win/components.h"
 #include "win/event.h"
 #include "win/ui/messaging.h"
 #include "win/ui/window_handle.h"
@@ -116,6 +117,14 @@ CQVConsoleApp& CQVConsoleApp::Instance()
     return app;
 }
 
+std::string CQVConsoleApp::FindHelpFilePath()
+{
+    std::string path;
+    if (win::GetComponentPath("{0D4B9A12-6E73-4C58-A1F0-93B2C5E7D846}", path) == win::INSTALLSTATE_LOCAL)
+        return path;
+    return CKorvaUtilities::GetUIResourceDllPath() + "/help/index.html";
+}
+
 unsigned CQVConsoleApp::ServiceWaitMs()
 {
     const char* text = std::getenv("KELM_SERVICE_WAIT_MS");
@@ -209,6 +218,8 @@ int CQVConsoleApp::Run(int argc, char** argv)
         // 8.
         m_strHtml = m_switches.GetValue("html").ToString();
         m_strHtmlDialogs = m_switches.GetValue("html_dialogs").ToString();
+        // 10.
+        m_strHelpPath = FindHelpFilePath();
         // 11: the service.
         if (!ConnectAndSubscribe()) {
             Log(win::GetLastError() == 10005 ? "the service is not running" : "cannot connect to the service");

@@ -53,6 +53,11 @@ public:
     // it (tests), default 10000.
     static unsigned ServiceWaitMs();
 
+    // The help file: the installed help component's path when it is
+    // installed locally, else the default beside the UI resources.
+    const std::string& GetHelpFilePath() const { return m_strHelpPath; }
+    static std::string FindHelpFilePath();
+
 private:
     CQVConsoleApp() = default;
     bool HandOff(bool windowFound);
@@ -68,4 +73,5 @@ private:
     std::unique_ptr<CKorvaConfig> m_pOptions;
     CStringFactory m_strings;
     win::HANDLE m_hInstanceEvent = nullptr;
+    std::string m_strHelpPath;
 };

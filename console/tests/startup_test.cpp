@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "bus_testing.h"
+#include "qvconsole_app.h"
 #include "startup_checks.h"
 #include "switches.h"
 #include "win/registry.h"
@@ -78,6 +81,25 @@ TEST(Zones, MissingKeyIsNoError)
     EXPECT_NE(win::RegKey::Open(win::Hive::CurrentUser,
                                 "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones", zones),
               win::ERROR_SUCCESS);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(HelpPath, OnlyALocallyInstalledComponentCounts)
+{
+    bus_testing::TempDir state;
+    ::setenv("KELM_STATE_ROOT", state.Path().c_str(), 1);
+    ::setenv("KELM_UI_RESOURCES", "/ui", 1);
+    const std::string ini = state.Path() + "/config/components.ini";
+    std::filesystem::create_directories(state.Path() + "/config");
+    EXPECT_EQ(CQVConsoleApp::FindHelpFilePath(), "/ui/help/index.html");  // no entry
+    std::ofstream(ini) << "[{0D4B9A12-6E73-4C58-A1F0-93B2C5E7D846}]\npath=/opt/help/index.html\nstate=source\n";
+    EXPECT_EQ(CQVConsoleApp::FindHelpFilePath(), "/ui/help/index.html");
+    std::ofstream(ini) << "[{0D4B9A12-6E73-4C58-A1F0-93B2C5E7D846}]\npath=/opt/help/index.html\nstate=local\n";
+    EXPECT_EQ(CQVConsoleApp::FindHelpFilePath(), "/opt/help/index.html");
+    ::unsetenv("KELM_UI_RESOURCES");
 }
 
 }  // namespace

@@ -94,10 +94,10 @@ std::vector<DetectionRecord> RandomTable(std::mt19937& random, int count)
         r.subId = 1;
         const std::uint32_t classes[] = {0, 0x1000, 0x11000, 0x21000, 0x2000};
         r.flags = classes[random() % 5] | ((random() % 2) ? nfkit::kFlagNoCase : 0);
-        r.unitCount = static_cast<std::uint8_t>(2 + random() % 8);
+        r.unitCount = static_cast<std::uint8_t>(2 + random() % (random() % 2 ? 8 : 20));
         for (int u = 0; u < r.unitCount; ++u) {
             const auto pick = random() % 10;
-            if (u >= 2 && pick == 0)
+            if (u >= 2 && pick == 0 && r.unitCount < 12)
                 r.units[u] = nfkit::MakeGapUnit(static_cast<std::uint16_t>(random() % 6));
             else if (u >= 2 && pick == 1)
                 r.units[u] = nfkit::MakeSkipUnit(static_cast<std::uint16_t>(random() % 4));
@@ -110,16 +110,45 @@ std::vector<DetectionRecord> RandomTable(std::mt19937& random, int count)
     return table;
 }
 
+// Bytes RECORD matches: its literals (in a random case for case-insensitive
+// records), random bytes for skips and for part of each gap.
+std::string Render(const DetectionRecord& r, std::mt19937& random, const std::string& alphabet)
+{
+    std::string out;
+    for (int u = 0; u < r.unitCount; ++u) {
+        const std::uint16_t unit = r.units[u];
+        if (nfkit::IsSkipUnit(unit) || nfkit::IsGapUnit(unit)) {
+            const unsigned n = nfkit::IsSkipUnit(unit) ? nfkit::UnitCount(unit)
+                                                       : static_cast<unsigned>(random() % (nfkit::UnitCount(unit) + 1));
+            for (unsigned i = 0; i < n; ++i)
+                out.push_back(alphabet[random() % alphabet.size()]);
+            continue;
+        }
+        char c = static_cast<char>(nfkit::UnitByte(unit));
+        if ((r.flags & nfkit::kFlagNoCase) && random() % 2)
+            c = static_cast<char>(nfkit::OtherCase(static_cast<std::uint8_t>(c)));
+        out.push_back(c);
+    }
+    return out;
+}
+
 TEST(MatchMultiSploit, AgreesWithTheRecordByRecordScan)
 {
     std::mt19937 random(1234);
     const std::string alphabet = "abAB<>xyz%";
-    for (int round = 0; round < 150; ++round) {
+    std::size_t totalHits = 0;
+    for (int round = 0; round < 400; ++round) {
         const auto table = RandomTable(random, 1 + static_cast<int>(random() % 60));
         hazard::DetectionDatabase database(table);
         std::string data(8 + random() % 300, ' ');
         for (char& c : data)
             c = alphabet[random() % alphabet.size()];
+        // Plant a few records so that long patterns match too.
+        for (int plant = static_cast<int>(random() % 5); plant > 0; --plant) {
+            const std::string text = Render(table[random() % table.size()], random, alphabet);
+            const std::size_t at = random() % data.size();
+            data.replace(at, std::min(text.size(), data.size() - at), text);
+        }
         auto bytes = nftest::Bytes(data);
         const auto pieces = nftest::Split(bytes, {1 + random() % 40, 1 + random() % 9});
         std::vector<std::vector<std::uint8_t>> copies = pieces;
@@ -134,9 +163,11 @@ TEST(MatchMultiSploit, AgreesWithTheRecordByRecordScan)
         std::vector<Hit> hits;
         hazard::MatchMultiSploit(view, database.IndexFor(classification, pass), hits);
         const auto expected = Reference(view, table, classification, pass);
+        totalHits += expected.size();
         ASSERT_TRUE(SameHits(hits, expected)) << "round " << round << ": " << hits.size() << " hits, expected "
                                               << expected.size();
     }
+    EXPECT_GT(totalHits, 400u);  // the rounds found plenty to compare
 }
 
 TEST(MatchMultiSploit, TriesACaseInsensitiveRecordOncePerPosition)

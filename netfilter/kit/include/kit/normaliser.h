@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 
 class CByteBufferStore;
 
@@ -15,18 +17,27 @@ namespace nfkit {
 class Normaliser {
 public:
     // Normalises one piece (after the pending escape text of the previous
-    // piece) and appends the result to OUT, unless the result is exactly as
-    // long as its input, which means the piece held nothing to normalise. An
-    // escape cut off by the end of the piece is kept for the next piece.
+    // piece) and appends the result to OUT as a new chunk, unless the result
+    // is exactly as long as its input, which means the piece held nothing to
+    // normalise. An escape cut off by the end of the piece is kept for the
+    // next piece.
     void Normalise(const std::uint8_t* data, std::size_t length, CByteBufferStore& out);
 
-    void Reset() { m_pending.clear(); }
-    const std::string& Pending() const { return m_pending; }
+    void Reset() { m_pendingLength = 0; }
+    std::string_view Pending() const { return {m_pending, m_pendingLength}; }
 
 private:
-    std::string m_pending;
-    std::string m_input;
-    std::string m_output;
+    // Normalises IN into OUT (room for LENGTH bytes); returns the bytes written
+    // and keeps a cut-off escape as pending text.
+    std::size_t Run(const std::uint8_t* in, std::size_t length, std::uint8_t* out);
+    void KeepPending(const std::uint8_t* text, std::size_t length);
+
+    // At most "%u" and three digits wait for the next piece.
+    char m_pending[8] = {};
+    std::size_t m_pendingLength = 0;
+    std::string m_joined;  // pending text and a piece, when there was pending text
+    std::unique_ptr<std::uint8_t[]> m_spare;  // an output block not handed to a store
+    std::size_t m_spareSize = 0;
 };
 
 }  // namespace nfkit

@@ -6,6 +6,7 @@
 #include <kit/file_check.h>
 #include <kit/key_table.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kelmdb {
@@ -210,8 +211,8 @@ std::vector<std::uint8_t> WriteDetectionFile(const std::vector<DetectionRecord>&
         region = std::move(enciphered);
         flags |= nfkit::kDetectionFlagEnciphered;
     }
-    std::vector<std::uint8_t> file(nfkit::kDetectionHeaderSize, 0);
-    file.insert(file.end(), region.begin(), region.end());
+    std::vector<std::uint8_t> file(nfkit::kDetectionHeaderSize + region.size(), 0);
+    std::copy(region.begin(), region.end(), file.begin() + nfkit::kDetectionHeaderSize);
     std::uint8_t* header = file.data();
     nfkit::WriteLe32(header, nfkit::kDetectionMagic);
     nfkit::WriteLe32(header + 20, flags);

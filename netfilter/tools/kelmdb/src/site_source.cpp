@@ -6,6 +6,7 @@
 #include <kit/file_check.h>
 #include <kit/key_table.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -251,10 +252,10 @@ std::vector<std::uint8_t> WriteSiteFile(const SiteSource& source, const WriteOpt
         flags |= 0x1;
     }
 
-    std::vector<std::uint8_t> file(nfkit::kSiteHeaderSize, 0);
-    file.insert(file.end(), categories.begin(), categories.end());
-    const auto entryOffset = static_cast<std::uint32_t>(file.size());
-    file.insert(file.end(), entries.begin(), entries.end());
+    const auto entryOffset = static_cast<std::uint32_t>(nfkit::kSiteHeaderSize + categories.size());
+    std::vector<std::uint8_t> file(entryOffset + entries.size(), 0);
+    std::copy(categories.begin(), categories.end(), file.begin() + nfkit::kSiteHeaderSize);
+    std::copy(entries.begin(), entries.end(), file.begin() + entryOffset);
     std::uint8_t* header = file.data();
     nfkit::WriteLe32(header, nfkit::kSiteMagic);
     nfkit::WriteLe32(header + 20, flags);

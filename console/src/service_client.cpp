@@ -94,6 +94,8 @@ CServiceClient& CServiceClient::Instance()
 bool CServiceClient::Connect(unsigned waitMs)
 {
     std::unique_lock lock(m_lock);
+    if (m_client)
+        return true;  // one connection for the program's life
     if (!CKorvaUtilities::WaitForActiveServer(0, waitMs, nullptr)) {
         win::SetLastError(kErrorServiceNotActive);
         return false;

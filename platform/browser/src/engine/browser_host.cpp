@@ -236,10 +236,6 @@ void CBrowserHost::EndDomCall()
 
 void CBrowserHost::DeliverWhenNoDomCall(std::function<void()> delivery)
 {
-    if (m_nDomCallDepth == 0 && m_deferred.empty()) {
-        delivery();
-        return;
-    }
     m_deferred.push_back(std::move(delivery));
     if (m_nDomCallDepth == 0 && !m_bFlushScheduled) {
         m_bFlushScheduled = true;

@@ -68,13 +68,31 @@ public:
     const QString& domHelperName() const { return m_domHelperName; }
     const QString& dialogNonce() const { return m_dialogNonce; }
 
-    // Document calls of add-ons wait for the page in a nested event loop;
-    // events that only report are held back meanwhile and delivered when
-    // the outermost call ends (in the order they came).
+    // Browser events run from the event loop, one after the other in the
+    // order they were queued, never inside a signal of the web engine (a
+    // document call made there could not be answered) and never inside an
+    // add-on's document call (which waits in a nested event loop: queued
+    // events wait for its end).
     void BeginDomCall() { ++m_nDomCallDepth; }
     void EndDomCall();
     bool InDomCall() const { return m_nDomCallDepth > 0; }
     void DeliverWhenNoDomCall(std::function<void()> delivery);
+
+    // The few events that need an answer inside an engine signal (new
+    // windows, frame navigations, form submissions) run in such a scope;
+    // document calls made there fail at once with E_PENDING instead of
+    // waiting for an answer that cannot come.
+    class EngineCallbackScope {
+    public:
+        explicit EngineCallbackScope(CBrowserHost* host) : m_pHost(host) { ++m_pHost->m_nEngineCallbackDepth; }
+        ~EngineCallbackScope() { --m_pHost->m_nEngineCallbackDepth; }
+        EngineCallbackScope(const EngineCallbackScope&) = delete;
+        EngineCallbackScope& operator=(const EngineCallbackScope&) = delete;
+
+    private:
+        CBrowserHost* m_pHost;
+    };
+    bool InEngineCallback() const { return m_nEngineCallbackDepth > 0; }
 
     // Browser bookkeeping (CWebBrowser calls these).
     void AddBrowser(CWebBrowser* browser);
@@ -110,6 +128,7 @@ private:
     QString m_domHelperName;
     QString m_dialogNonce;
     int m_nDomCallDepth = 0;
+    int m_nEngineCallbackDepth = 0;
     std::vector<std::function<void()>> m_deferred;
     bool m_bFlushScheduled = false;
     win::DWORD m_dwClassCookie = 0;

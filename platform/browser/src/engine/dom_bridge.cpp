@@ -42,6 +42,8 @@ std::optional<QJsonValue> CDomBridge::Call(const QString& op, std::initializer_l
     };
     if (m_pPage.isNull() || m_pHost == nullptr)
         return fail(win::E_FAIL);
+    if (m_pHost->InEngineCallback())
+        return fail(win::E_PENDING);
     QJsonObject request{{QStringLiteral("op"), op}, {QStringLiteral("args"), args}};
     // The request travels as JSON text inside a string literal: no page-
     // or caller-supplied text is ever parsed as script.

@@ -13,6 +13,7 @@
 
 #include <QDebug>
 #include <QTimer>
+#include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 
@@ -217,6 +218,9 @@ bool CWebBrowser::OnNavigationRequest(const QUrl& url, QWebEnginePage::Navigatio
     CComPtr<CWebBrowser> self(this);
     QString address = url.toString();
     if (!isMainFrame) {
+        // A frame navigation cannot be started again from outside (nothing
+        // names the frame yet), so it is decided here, inside the engine.
+        CBrowserHost::EngineCallbackScope scope(m_pHost);
         CComPtr<CFrameBrowser> pending;
         pending.Attach(new CFrameBrowser(this));
         bool cancel = FireBeforeNavigate2(m_pEvents, static_cast<win::IWebBrowser2*>(pending.get()), address, 0, {});
@@ -231,24 +235,76 @@ bool CWebBrowser::OnNavigationRequest(const QUrl& url, QWebEnginePage::Navigatio
         m_pendingFrameNavigations.emplace_back(address, pending);
         return true;
     }
-    m_bBlankPending = false;  // from here on the engine's own signals count
-    LONG flags = 0;
-    if (type == QWebEnginePage::NavigationTypeTyped && !m_pendingLoadFlags.empty()) {
-        flags = m_pendingLoadFlags.front();
-        m_pendingLoadFlags.pop_front();
+    bool startedByBrowser = type == QWebEnginePage::NavigationTypeTyped ||
+                            type == QWebEnginePage::NavigationTypeBackForward ||
+                            type == QWebEnginePage::NavigationTypeReload;
+    if (m_bApprovedNext && startedByBrowser) {
+        m_bApprovedNext = false;
+        m_bBlankPending = false;  // from here on the engine's own signals count
+        m_bLoading = true;
+        return true;
     }
+    if (type == QWebEnginePage::NavigationTypeFormSubmitted) {
+        // Started again, a form would lose what it sends: decided here.
+        CBrowserHost::EngineCallbackScope scope(m_pHost);
+        ++m_nDecidingNavigation;
+        bool cancel = FireBeforeNavigate2(m_pEvents, dispatch(), address, 0, {});
+        --m_nDecidingNavigation;
+        bool superseded = std::exchange(m_bSuperseded, false);
+        MaybeAutoShow();
+        if (cancel || superseded || closing())
+            return false;
+        m_bBlankPending = false;
+        m_bLoading = true;
+        return true;
+    }
+    // Everything else is decided from the event loop, where listeners can
+    // look at the page, and then started again by the browser.
+    Post([self, url, type] { self->DecideAndGo(url, 0, type); });
+    return false;
+}
+
+void CWebBrowser::DecideAndGo(const QUrl& url, LONG flags, QWebEnginePage::NavigationType type)
+{
+    if (closing())
+        return;
+    CComPtr<CWebBrowser> self(this);
     bool outerSuperseded = m_bSuperseded;
     m_bSuperseded = false;
     ++m_nDecidingNavigation;
-    bool cancel = FireBeforeNavigate2(m_pEvents, dispatch(), address, flags, {});
+    bool cancel = FireBeforeNavigate2(m_pEvents, dispatch(), url.toString(), flags, {});
     --m_nDecidingNavigation;
     bool superseded = m_bSuperseded;
     m_bSuperseded = outerSuperseded;
     MaybeAutoShow();
     if (cancel || superseded || closing())
-        return false;
-    m_bLoading = true;
-    return true;
+        return;
+    m_bApprovedNext = true;
+    if (type == QWebEnginePage::NavigationTypeReload) {
+        m_pPage->triggerAction(QWebEnginePage::Reload);
+        return;
+    }
+    if (type == QWebEnginePage::NavigationTypeBackForward) {
+        // The history entry nearest to the current one with that address.
+        QWebEngineHistory* history = m_pPage->history();
+        QList<QWebEngineHistoryItem> items = history->items();
+        int current = history->currentItemIndex();
+        int best = -1;
+        for (int i = 0; i < items.size(); ++i) {
+            if (i != current && items[i].url() == url && (best < 0 || std::abs(i - current) < std::abs(best - current)))
+                best = i;
+        }
+        if (best >= 0) {
+            history->goToItem(items[best]);
+            return;
+        }
+    }
+    m_pPage->load(url);
+}
+
+void CWebBrowser::Post(std::function<void()> work)
+{
+    m_pHost->DeliverWhenNoDomCall(std::move(work));
 }
 
 void CWebBrowser::OnFrameReport(const FrameReport& report)
@@ -420,6 +476,8 @@ CWebBrowser* CWebBrowser::DecideNewWindow(LONG flags, const QString& url, Browse
     QString context = win::QStringFromBstr(location);
     win::SysFreeString(location);
 
+    // Asked inside the engine: the page that wants the window waits.
+    CBrowserHost::EngineCallbackScope scope(m_pHost);
     CComPtr<IDispatch> supplied;
     bool cancel = FireNewWindow3(m_pEvents, supplied, flags, context, url);
     if (!cancel && !supplied)
@@ -466,7 +524,7 @@ void CWebBrowser::ReportBlankNavigation()
     // runs again (it waits while the window is being made).
     m_bBlankPending = true;
     CComPtr<CWebBrowser> self(this);
-    QTimer::singleShot(0, m_pHost, [self] {
+    Post([self] {
         if (self->closing())
             return;
         const QString blank = QStringLiteral("about:blank");
@@ -476,27 +534,16 @@ void CWebBrowser::ReportBlankNavigation()
         self->MaybeAutoShow();
         if (cancel || self->closing())
             return;
-        self->Deliver([self, blank] {
-            if (self->closed())
-                return;
-            FireNavigateComplete2(self->m_pEvents, self->dispatch(), blank);
-            if (!self->closed())
-                FireDocumentComplete(self->m_pEvents, self->dispatch(), blank);
-        });
+        FireNavigateComplete2(self->m_pEvents, self->dispatch(), blank);
+        if (!self->closed())
+            FireDocumentComplete(self->m_pEvents, self->dispatch(), blank);
     });
 }
 
 void CWebBrowser::LoadLater(const QUrl& url, LONG flags)
 {
     CComPtr<CWebBrowser> self(this);
-    QTimer::singleShot(0, m_pHost, [self, url, flags] {
-        if (self->closing())
-            return;
-        self->m_pendingLoadFlags.push_back(flags);
-        if (self->m_pendingLoadFlags.size() > 16)
-            self->m_pendingLoadFlags.pop_front();
-        self->m_pPage->load(url);
-    });
+    Post([self, url, flags] { self->DecideAndGo(url, flags, QWebEnginePage::NavigationTypeTyped); });
 }
 
 win::IDispatch* CWebBrowser::FrameDispatch(const std::vector<int>& path)
@@ -519,25 +566,31 @@ win::IDispatch* CWebBrowser::FrameDispatch(const std::vector<int>& path)
 
 HRESULT CWebBrowser::GoBack()
 {
-    if (closing())
+    if (closing() || !m_pPage->history()->canGoBack())
         return win::E_FAIL;
-    m_pPage->triggerAction(QWebEnginePage::Back);
+    QUrl url = m_pPage->history()->backItem().url();
+    CComPtr<CWebBrowser> self(this);
+    Post([self, url] { self->DecideAndGo(url, 0, QWebEnginePage::NavigationTypeBackForward); });
     return S_OK;
 }
 
 HRESULT CWebBrowser::GoForward()
 {
-    if (closing())
+    if (closing() || !m_pPage->history()->canGoForward())
         return win::E_FAIL;
-    m_pPage->triggerAction(QWebEnginePage::Forward);
+    QUrl url = m_pPage->history()->forwardItem().url();
+    CComPtr<CWebBrowser> self(this);
+    Post([self, url] { self->DecideAndGo(url, 0, QWebEnginePage::NavigationTypeBackForward); });
     return S_OK;
 }
 
 HRESULT CWebBrowser::Refresh()
 {
-    if (closing())
+    if (closing() || m_pPage->url().isEmpty())
         return win::E_FAIL;
-    m_pPage->triggerAction(QWebEnginePage::Reload);
+    QUrl url = m_pPage->url();
+    CComPtr<CWebBrowser> self(this);
+    Post([self, url] { self->DecideAndGo(url, 0, QWebEnginePage::NavigationTypeReload); });
     return S_OK;
 }
 
@@ -613,8 +666,9 @@ HRESULT CWebBrowser::Stop()
         return win::E_FAIL;
     if (m_nDecidingNavigation > 0)
         m_bSuperseded = true;
+    // In the browser's queue: a Navigate after it still runs after it.
     CComPtr<CWebBrowser> self(this);
-    QTimer::singleShot(0, m_pHost, [self] {
+    Post([self] {
         if (!self->closing())
             self->m_pPage->triggerAction(QWebEnginePage::Stop);
     });

@@ -119,8 +119,8 @@ public:
     // window: its first navigation shows its window unless somebody showed
     // or hid it explicitly before.
     void ExpectFirstNavigationAsNewWindow();
-    // Loads URL once control is back in the event loop, with the flags its
-    // BeforeNavigate2 should report.
+    // Navigates to URL from the event loop: BeforeNavigate2 (with FLAGS)
+    // first, then the load unless a listener cancelled or replaced it.
     void LoadLater(const QUrl& url, LONG flags = 0);
     // A new window got no address (window.open()): report the blank
     // navigation it stands for.
@@ -155,6 +155,10 @@ private:
     void FinishTopLoad(const QUrl& url, bool failed, LONG status);
     void Deliver(std::function<void()> delivery);
     void MaybeAutoShow();
+    // BeforeNavigate2 of a top navigation, then (unless cancelled or
+    // replaced) the navigation itself, started the way TYPE says.
+    void DecideAndGo(const QUrl& url, LONG flags, QWebEnginePage::NavigationType type);
+    void Post(std::function<void()> work);
     HRESULT NavigateFrameByName(const QString& name, const QUrl& url, bool& found);
     HRESULT OpenNewWindowFromNavigate(const QUrl& url, LONG flags);
 
@@ -173,7 +177,7 @@ private:
 
     int m_nDecidingNavigation = 0;  // BeforeNavigate2 of the top running
     bool m_bSuperseded = false;     // Navigate/Stop during it: the decided navigation is dropped
-    std::deque<LONG> m_pendingLoadFlags;  // flags of loads started by LoadLater, in order
+    bool m_bApprovedNext = false;  // the next navigation the browser starts itself was decided already
     bool m_bResizable = true;
     bool m_bAutoShowPending = false;
     bool m_bLoading = false;

@@ -295,21 +295,28 @@ void CFrameWindow::OnDestroyRequest()
 
 void CFrameWindow::closeEvent(QCloseEvent* event)
 {
-    if (m_bClosing) {
+    if (m_bClosing || m_bClosingByMessage) {
         event->accept();
+        if (!m_bClosing)
+            CloseAllTabs();
         return;
     }
-    if (event->spontaneous() && !m_bClosingByMessage) {
-        // The user closed the window: that is WM_CLOSE through the window
-        // procedure, which a subclass may refuse.
-        event->ignore();
+    // Any other close (the user's, a close() call) is WM_CLOSE through the
+    // window procedure first, which a subclass may refuse.
+    event->ignore();
+    win::SendMessage(GetSafeHwnd(), win::WM_CLOSE, 0, 0);
+}
+
+bool CFrameWindow::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (message == win::WM_CLOSE) {
         m_bClosingByMessage = true;
-        win::SendMessage(GetSafeHwnd(), win::WM_CLOSE, 0, 0);
+        close();
         m_bClosingByMessage = false;
-        return;
+        result = 0;
+        return true;
     }
-    event->accept();
-    CloseAllTabs();
+    return CSubclassableWindow::OnOwnMessage(message, wParam, lParam, result);
 }
 
 void CFrameWindow::resizeEvent(QResizeEvent* event)

@@ -104,6 +104,7 @@ public:
     void Refresh(CTabWindow* tab);
 
     void OnDestroyRequest() override;
+    bool OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

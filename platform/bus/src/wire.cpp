@@ -15,10 +15,18 @@ struct WireRowSet {
     QList<QStringList> rows;
 };
 
+// Named values as they travel: a{ss} in their own order. A registered type
+// (rather than a hand-built QDBusArgument) lets Qt write it straight into the
+// message instead of copying it over once more.
+struct WireValues {
+    QList<QPair<QString, QString>> entries;
+};
+
 }  // namespace
 }  // namespace bus
 
 Q_DECLARE_METATYPE(bus::WireRowSet)
+Q_DECLARE_METATYPE(bus::WireValues)
 
 namespace bus {
 namespace {
@@ -51,19 +59,43 @@ const QDBusArgument& operator>>(const QDBusArgument& arg, WireRowSet& set)
     return arg;
 }
 
+QDBusArgument& operator<<(QDBusArgument& arg, const WireValues& values)
+{
+    arg.beginMap(QMetaType::fromType<QString>(), QMetaType::fromType<QString>());
+    for (const auto& [name, value] : values.entries) {
+        arg.beginMapEntry();
+        arg << name << value;
+        arg.endMapEntry();
+    }
+    arg.endMap();
+    return arg;
+}
+
+// Only written by this side; incoming values are read by DecodeValues.
+const QDBusArgument& operator>>(const QDBusArgument& arg, WireValues& values)
+{
+    values.entries.clear();
+    arg.beginMap();
+    while (!arg.atEnd()) {
+        QString name, value;
+        arg.beginMapEntry();
+        arg >> name >> value;
+        arg.endMapEntry();
+        values.entries.append({name, value});
+    }
+    arg.endMap();
+    return arg;
+}
+
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QVariant EncodeValues(const CDictionary& values)
 {
-    QDBusArgument arg;
-    arg.beginMap(QMetaType::fromType<QString>(), QMetaType::fromType<QString>());
-    for (const auto& [name, value] : values) {
-        arg.beginMapEntry();
-        arg << Q(name) << Q(value.ToString());
-        arg.endMapEntry();
-    }
-    arg.endMap();
-    return QVariant::fromValue(arg);
+    WireValues wire;
+    wire.entries.reserve(static_cast<qsizetype>(values.GetCount()));
+    for (const auto& [name, value] : values)
+        wire.entries.append({Q(name), Q(value.ToString())});
+    return QVariant::fromValue(wire);
 }
 
 QVariant EncodeRowSets(const CMsgRowSets& rowSets)
@@ -84,9 +116,7 @@ QVariant EncodeRowSets(const CMsgRowSets& rowSets)
         }
         wire.append(w);
     }
-    QDBusArgument arg;
-    arg << wire;
-    return QVariant::fromValue(arg);
+    return QVariant::fromValue(wire);
 }
 
 bool DecodeValues(const QVariant& variant, CDictionary& values, const Limits& limits, std::string& error,
@@ -209,6 +239,7 @@ void RegisterTypes()
     std::call_once(once, [] {
         qDBusRegisterMetaType<WireRowSet>();
         qDBusRegisterMetaType<QList<WireRowSet>>();
+        qDBusRegisterMetaType<WireValues>();
     });
 }
 

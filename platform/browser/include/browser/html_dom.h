@@ -4,15 +4,18 @@
 // Every call waits for the page: it runs a small script in the page's
 // renderer and spins a nested event loop that skips user input until the
 // answer comes, at most kDomCallTimeoutMs (then the call fails with
-// HRESULT_FROM_WIN32(ERROR_TIMEOUT)). Browser events that only report are
-// held back meanwhile (web_browser.h). Calls run on the browser's thread.
+// HRESULT_FROM_WIN32(ERROR_TIMEOUT)). Browser events wait meanwhile
+// (web_browser.h). Inside NewWindow2/NewWindow3 and a frame's or form's
+// BeforeNavigate2 calls fail at once with E_PENDING. Calls run on the
+// browser's thread.
 //
-// The page is untrusted: answers are checked for type and size, and a
-// page's own script cannot change what these calls see of the DOM (the
-// helper keeps the original DOM functions from before any page script ran).
-// Frames of another origin than the top page have no reachable document:
-// calls on them fail with E_ACCESSDENIED. Objects of a document that has
-// been replaced by a navigation fail with E_HANDLE.
+// The page is untrusted: answers are checked for type and size, requests
+// travel as data, never as script. The helper keeps the DOM functions it
+// uses from before any page script ran, so a page cannot redirect them;
+// it can still change its own DOM, so what it answers about itself is only
+// as good as the page. Frames of another origin than the top page have no
+// reachable document: calls on them fail with E_ACCESSDENIED. Elements of a
+// document that has been replaced by a navigation fail with E_HANDLE.
 //
 // Shapes follow the HTML document interfaces of Windows where a Part uses
 // them; a few members live on one interface here instead of two

@@ -50,10 +50,13 @@
 //   add-on object.
 // dispid 113 TitleChange: Text VT_BSTR.
 //
-// Events that only report (NavigateComplete2, DocumentComplete,
-// NavigateError, TitleChange) are held back while a document call of an
-// add-on waits for the page (html_dom.h) and delivered right after it, so
-// they never arrive inside such a call.
+// Events run from the event loop, in the order they happened, never inside
+// an add-on's document call (html_dom.h): those made inside an event work.
+// The exceptions, which the engine needs answered on the spot, are
+// NewWindow3/NewWindow2 and the BeforeNavigate2 of a frame or of a form
+// submission: a document call inside them fails at once with E_PENDING.
+// A top navigation is held while its BeforeNavigate2 runs and then started
+// again by the browser (so the page sends no referrer with it).
 #pragma once
 
 #include "browser/com.h"

@@ -292,12 +292,14 @@ std::int32_t HazardFilter::Recv(KelmSocket socket, FilterBuffer* buffers, std::u
     int verdict = 0;
     try {
         bool usedInflated = false;
+        std::vector<std::uint64_t> firstPassMembers;
         const nfkit::ScanView& first = FirstPassView(*state, buffers, count, bytes, socket, &usedInflated);
-        verdict = Scan(*state, *database, first, 0, /*overwriteAllowed=*/!usedInflated, socket, remote, host);
+        verdict = Scan(*state, *database, first, 0, /*overwriteAllowed=*/!usedInflated, socket, remote, host,
+                       firstPassMembers);
         if (verdict == 0 && (state->classification & nfkit::kStreamHtml)) {
             BuildNormalisedView(*state, first);
             verdict = Scan(*state, *database, state->normalisedView, 1, /*overwriteAllowed=*/false, socket, remote,
-                           host);
+                           host, firstPassMembers);
             state->normalisedCarry.Update(state->normalisedView);
         }
         state->rawCarry.Update(state->rawView);
@@ -413,13 +415,11 @@ void HazardFilter::BuildNormalisedView(CScanSocketState& state, const nfkit::Sca
 
 int HazardFilter::Scan(CScanSocketState& state, const DetectionDatabase& database, const nfkit::ScanView& view,
                        int pass, bool overwriteAllowed, KelmSocket socket, const struct sockaddr_in* remote,
-                       const FilterHostContext* host)
+                       const FilterHostContext* host, std::vector<std::uint64_t>& firstPassMembers)
 {
-    thread_local std::vector<Hit> hits;
-    thread_local std::vector<std::uint64_t> firstPassMembers;
-    hits.clear();
-    if (pass == 0)
-        firstPassMembers.clear();
+    // Locals, not thread-locals: a host callback may filter another socket
+    // on this thread before this scan is done.
+    std::vector<Hit> hits;
     if (MatchMultiSploit(view, database.IndexFor(state.classification, pass), hits) == 0)
         return 0;
     const ReportFunction report = [&](std::uint32_t id, std::uint32_t subId, std::uint32_t action) {

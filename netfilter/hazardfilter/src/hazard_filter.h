@@ -72,9 +72,11 @@ private:
     bool BuildInflatedView(CScanSocketState& state, FilterBuffer* buffers, std::uint32_t count,
                            std::uint32_t bytes, KelmSocket socket);
     void BuildNormalisedView(CScanSocketState& state, const nfkit::ScanView& firstPass);
+    // One pass over VIEW; FIRST_PASS_MEMBERS carries the group members the
+    // first pass counted into the second.
     int Scan(CScanSocketState& state, const DetectionDatabase& database, const nfkit::ScanView& view, int pass,
              bool overwriteAllowed, KelmSocket socket, const struct sockaddr_in* remote,
-             const FilterHostContext* host);
+             const FilterHostContext* host, std::vector<std::uint64_t>& firstPassMembers);
 
     Clock m_clock;
     Tracer m_trace;

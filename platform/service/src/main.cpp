@@ -90,6 +90,8 @@ int main(int argc, char** argv)
     korvad::RegisterConfigHandlers(context);
     korvad::RegisterScannerHandlers(context);
     korvad::RegisterServiceHandlers(context);
+    korvad::RegisterBrowserHandlers(context);
+    korvad::RegisterPopupHandlers(context, database);
 
     // The name is taken before the database is opened, so a second korvad
     // leaves the first one's file alone. Requests are answered only once the

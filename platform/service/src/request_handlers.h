@@ -12,6 +12,7 @@ namespace korvad {
 
 class CompanionLauncher;
 class ConfigStore;
+class ServiceDatabase;
 
 struct ServiceContext {
     bus::BusServer& server;
@@ -23,6 +24,8 @@ struct ServiceContext {
 void RegisterConfigHandlers(ServiceContext& context);
 void RegisterScannerHandlers(ServiceContext& context);
 void RegisterServiceHandlers(ServiceContext& context);
+void RegisterBrowserHandlers(ServiceContext& context);
+void RegisterPopupHandlers(ServiceContext& context, ServiceDatabase& database);
 
 // The name korvad sends when a configuration value changes.
 inline constexpr const char* kConfigNotification = "korva.config.notify";

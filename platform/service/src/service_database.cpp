@@ -27,6 +27,19 @@ const char* const kMigrations[] = {
     "INSERT INTO config_values(section, key, source, user_id, value)"
     "  SELECT section, key, 'system', '', value FROM settings;"
     "DROP TABLE settings;",
+    // to version 3: popups the browser add-on asked about, and per-site blankets
+    "CREATE TABLE popups("
+    "  id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    "  url TEXT NOT NULL UNIQUE,"
+    "  domain TEXT NOT NULL,"
+    "  state TEXT NOT NULL CHECK(state IN ('allowed', 'blocked')),"
+    "  user_state TEXT NOT NULL DEFAULT '' CHECK(user_state IN ('', 'allow', 'block')),"
+    "  hits INTEGER NOT NULL DEFAULT 0,"
+    "  last_hit INTEGER);"
+    "CREATE INDEX popups_domain ON popups(domain);"
+    "CREATE TABLE popup_blankets("
+    "  domain TEXT PRIMARY KEY,"
+    "  state TEXT NOT NULL CHECK(state IN ('allow', 'block')));",
 };
 static_assert(sizeof(kMigrations) / sizeof(kMigrations[0]) == kSchemaVersion);
 

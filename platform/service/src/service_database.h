@@ -11,7 +11,7 @@ namespace korvad {
 // The schema version this build writes. Each migration step raises the
 // version by one inside its own transaction, so a crash mid-way leaves the
 // file at the last completed version.
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
 
 class ServiceDatabase {
 public:

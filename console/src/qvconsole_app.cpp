@@ -7,7 +7,11 @@
 #include <cstring>
 #include <thread>
 
-#include "main_window.h"
+#include "config_accessor.h"
+#include "console_services.h"
+#include "kelmui/resource_module.h"
+#include "local_page_view.h"
+#include "qvconsole_dlg.h"
 #include "service_client.h"
 #include "startup_checks.h"
 #include "switches.h"
@@ -234,7 +238,14 @@ int CQVConsoleApp::Run(int argc, char** argv)
         m_pOptions = std::make_unique<CKorvaConfig>(NKorvaConstants::CONFIG_SECTION_TAVRELOPTIONS, nullptr);
         m_strings.Initialize(CKorvaUtilities::GetUIResourceDllPath(), "MESSAGES");
         // 16, 17: the window, run until it closes.
-        CMainWindow window;
+        CBusConsoleServices services;
+        CServiceConfigAccessor accessor;
+        const QString module = kelmui::DefaultModulePath();
+        CQVConsoleDlg::Options options;
+        options.resourcePath = module;
+        options.infectionSkin = m_bInfectionSkin != 0;
+        options.pagePrefix = m_strHtml;
+        CQVConsoleDlg window(options, services, accessor, std::make_unique<CLocalPageView>(module));
         m_pMainWnd = &window;
         window.Start();
         qapp.exec();

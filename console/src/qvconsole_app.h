@@ -11,7 +11,7 @@
 #include "servicelink/value_accessor.h"
 #include "win/types.h"
 
-class CMainWindow;
+class CQVConsoleDlg;
 
 class CQVConsoleApp {
 public:
@@ -40,7 +40,7 @@ public:
     int Run(int argc, char** argv);
 
     // Operations for the other parts of the program.
-    CMainWindow* GetMainWindow() const { return m_pMainWnd; }
+    CQVConsoleDlg* GetMainWindow() const { return m_pMainWnd; }
     std::string GetPageUrl(const std::string& page) const;
     std::string GetDialogPageUrl(const std::string& page) const;
     const CDictionary& GetSwitches() const { return m_switches; }
@@ -64,7 +64,7 @@ private:
     bool ConnectAndSubscribe();
     void Exit();
 
-    CMainWindow* m_pMainWnd = nullptr;
+    CQVConsoleDlg* m_pMainWnd = nullptr;
     std::string m_strHtml;
     std::string m_strHtmlDialogs;
     int m_bInfectionSkin = 0;

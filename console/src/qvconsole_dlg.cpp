@@ -1,0 +1,609 @@
+#include "qvconsole_dlg.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+#include <QUrl>
+#include <cstdio>
+
+#include "notification_records.h"
+#include "qvconsole_app.h"
+#include "servicelink/msg_dispatcher.h"
+#include "servicelink/msg_request.h"
+#include "skin/skin_message_box.h"
+#include "win/event.h"
+#include "win/ui/messaging.h"
+#include "win/ui/window_messages.h"
+#include "win/ui/window_ops.h"
+
+namespace {
+
+constexpr int kWindowWidth = 755;
+constexpr int kWindowHeight = 565;
+
+// Tab buttons carry no fixed ids; these keep their commands apart.
+const std::pair<const char*, int> kTabButtonIds[] = {
+    {"IDC_QVO_TAB_SCANNER_BTN", 2001},           {"IDC_QVO_TAB_RESULTS_BTN", 2002},
+    {"IDC_QVO_TAB_SUMMARY_BTN", 2003},           {"IDC_QVO_TAB_ACTIVEENFORCERS_BTN", 2004},
+    {"IDC_QVO_TAB_SETTINGS_BTN", 2005},          {"IDC_QVO_TAB_QUARANTINE_BTN", 2006},
+    {"IDC_QVO_TAB_POPUP_SUMMARY_BTN", 2007},     {"IDC_QVO_TAB_POPUP_ALLOWBLOCK_BTN", 2008},
+    {"IDC_QVO_TAB_SCHEDULER_SUMMARY_BTN", 2009}, {"IDC_QVO_TAB_SCHEDULER_UPDATES_BTN", 2010},
+    {"IDC_QVO_TAB_SCHEDULER_VERSION_BTN", 2011}, {"IDC_QVO_TAB_TOOLS_SUMMARY_BTN", 2012},
+};
+
+void SignalNamedEvent(const char* name, bool create)
+{
+    win::HANDLE event = create ? win::CreateEvent(nullptr, win::TRUE, win::FALSE, name)
+                               : win::OpenEvent(win::EVENT_ALL_ACCESS, win::FALSE, name);
+    if (event == nullptr)
+        return;  // an absent splash event is ignored
+    win::SetEvent(event);
+    win::CloseHandle(event);
+}
+
+// The named values of a page URL's query: "&" and "?" separate
+// name=value pairs.
+CDictionary ParseQuery(const QString& query)
+{
+    CDictionary values;
+    QString text = query;
+    text.replace(QLatin1Char('&'), QLatin1Char(' ')).replace(QLatin1Char('?'), QLatin1Char(' '));
+    for (const QString& pair : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const qsizetype eq = pair.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            continue;
+        values[pair.left(eq).toStdString()] = pair.mid(eq + 1).toStdString();
+    }
+    return values;
+}
+
+}  // namespace
+
+CQVConsoleDlg::CQVConsoleDlg(Options options, IConsoleServices& services, IConfigAccessor& accessor,
+                             std::unique_ptr<IPageView> view)
+    : CSkinDialog(nullptr, options.resourcePath, QStringLiteral("QV_OPTIONS_DIALOG"),
+                  options.infectionSkin ? QStringLiteral("QVCONSOLE_DIALOG_LAYOUT_INF")
+                                        : QStringLiteral("QVCONSOLE_DIALOG_LAYOUT"),
+                  /*modal=*/false),
+      m_options(std::move(options)), m_services(services), m_proxy(accessor), m_pView(std::move(view))
+{
+    setWindowTitle(QString::fromLatin1(CQVConsoleApp::kMainWindowCaption));
+    if (m_pView)
+        m_pView->Attach(this);
+    MapLaunchMessages();
+    MapApplicationMessages();
+}
+
+CQVConsoleDlg::~CQVConsoleDlg()
+{
+    CMsgDispatcher::Instance().UnbindWindow(this);
+    if (m_hQuarantineRunning != nullptr)
+        win::CloseHandle(m_hQuarantineRunning);
+}
+
+void CQVConsoleDlg::Report(const std::string& line)
+{
+    std::fprintf(stderr, "qvconsole: %s\n", line.c_str());
+    std::fflush(stderr);
+}
+
+void CQVConsoleDlg::InitSkinControlIDs()
+{
+    const std::pair<const char*, int> required[] = {
+        {"IDOK", skin::IDOK},
+        {"IDCANCEL", skin::IDCANCEL},
+        {"IDAPPLY", IDAPPLY},
+        {"IDC_QVO_HOME_BTN", IDC_QVO_HOME_BTN},
+        {"IDC_QVO_POPUP_BTN", IDC_QVO_POPUP_BTN},
+        {"IDC_QVO_REALTIME_BTN", IDC_QVO_REALTIME_BTN},
+        {"IDC_QVO_SCHEDULER_BTN", IDC_QVO_SCHEDULER_BTN},
+        {"IDC_QVO_SCAN_BTN", IDC_QVO_SCAN_BTN},
+        {"IDC_QVO_TOOLS_BTN", IDC_QVO_TOOLS_BTN},
+        {"IDC_QVO_CLOSE_BTN", IDC_QVO_CLOSE_BTN},
+        {"IDC_QVO_MINIMIZE_BTN", IDC_QVO_MINIMIZE_BTN},
+        {"IDC_QVO_ABOUT_BTN", IDC_QVO_ABOUT_BTN},
+        {"IDC_QVO_HELP_BTN", IDC_QVO_HELP_BTN},
+        {"IDC_QVO_HELPCONTEXT_BTN", IDC_QVO_HELPCONTEXT_BTN},
+        {"IDC_STATIC_QVLOGO", IDC_STATIC_QVLOGO},
+        {"IDC_NEED_HELP", IDC_NEED_HELP},
+        {"IDC_SCAN_NOW_BUTTON", IDC_SCAN_NOW_BUTTON},
+    };
+    for (const auto& [name, id] : required)
+        m_mapSkinControlIDs.Set(QString::fromLatin1(name), id);
+    // The page area is the template's control 1001; the layout only places it.
+    m_mapOptionalControlIDs.Set(QStringLiteral("IDC_QVO_WEBBROWSER"), IDC_QVO_WEBBROWSER);
+    for (const auto& [name, id] : kTabButtonIds)
+        m_mapOptionalControlIDs.Set(QString::fromLatin1(name), id);
+}
+
+bool CQVConsoleDlg::ProcessElement(const skin::CLayoutElement& element)
+{
+    if (element.tag.compare(QLatin1String("NAVBUTTON"), Qt::CaseInsensitive) != 0)
+        return CSkinDialog::ProcessElement(element);
+    CreateNavButton(element);
+    return true;
+}
+
+void CQVConsoleDlg::CreateNavButton(const skin::CLayoutElement& element)
+{
+    // The skinned dialog builds the button from the ordinary attributes;
+    // the three active bitmaps are kept here for the active state.
+    skin::CLayoutElement button = element;
+    button.tag = QStringLiteral("BUTTON");
+    button.attributes.clear();
+    QPixmap active, activeOver, activeDown;
+    for (const auto& [name, value] : element.attributes) {
+        QPixmap* target = name == QLatin1String("active_bitmap")        ? &active
+                          : name == QLatin1String("active_over_bitmap") ? &activeOver
+                          : name == QLatin1String("active_down_bitmap") ? &activeDown
+                                                                        : nullptr;
+        if (target != nullptr) {
+            *target = LoadBitmapResource(value);
+            if (target->isNull())
+                ReportLayoutFault(element, QStringLiteral("%1 \"%2\" could not be loaded%3")
+                                               .arg(name, value, lastResourceError()));
+            continue;
+        }
+        if (name == QLatin1String("style") && value.compare(QLatin1String("CHECKBOX"), Qt::CaseInsensitive) == 0) {
+            button.attributes.append({name, QStringLiteral("WS_CHILD|WS_VISIBLE|BS_AUTOCHECKBOX")});
+            continue;
+        }
+        button.attributes.append({name, value});
+    }
+    CreateButton(button);
+
+    int id = -1;
+    QString name;
+    GetControlIDAndName(element, id, name);
+    auto* widget = qobject_cast<skin::CSkinButton*>(GetControl(name));
+    if (widget == nullptr)
+        return;
+    COptionsNavButton::Faces faces;
+    faces.normal = widget->Bitmap(skin::CSkinButton::Face::Normal);
+    faces.down = widget->Bitmap(skin::CSkinButton::Face::Down);
+    faces.over = widget->Bitmap(skin::CSkinButton::Face::Over);
+    faces.disabled = widget->Bitmap(skin::CSkinButton::Face::Disabled);
+    faces.downDisabled = widget->Bitmap(skin::CSkinButton::Face::DownDisabled);
+    faces.focus = widget->Bitmap(skin::CSkinButton::Face::Focus);
+    const QString mask = element.GetAttribute(QStringLiteral("mask_bitmap"));
+    if (!mask.isEmpty())
+        faces.mask = LoadBitmapResource(mask);
+    faces.cursor = widget->Cursor();
+    auto nav = std::make_unique<COptionsNavButton>(widget, std::move(faces), active, activeOver, activeDown);
+    m_navButtonIds[id] = nav.get();
+    m_navButtons[name] = std::move(nav);
+}
+
+QWidget* CQVConsoleDlg::CreateTemplateControl(const skin::CTemplateControl& control)
+{
+    if (control.id == IDC_QVO_WEBBROWSER && m_pView)
+        return m_pView->CreateWidget(this);
+    return CSkinDialog::CreateTemplateControl(control);
+}
+
+COptionsNavButton* CQVConsoleDlg::FindNavButton(const QString& name) const
+{
+    const auto it = m_navButtons.find(name);
+    return it == m_navButtons.end() ? nullptr : it->second.get();
+}
+
+bool CQVConsoleDlg::OnInitDialog()
+{
+    const bool result = CSkinDialog::OnInitDialog();
+    setWindowTitle(QString::fromLatin1(CQVConsoleApp::kMainWindowCaption));
+    m_bInitialPageShown = true;
+    BuildPageTree();
+    SetApplyEnabled(false);
+    CMsgDispatcher::Instance().BindWindow("korva.scanner.client_notify", this,
+                                          [this](CMsgRequest& request) { OnScannerNotify(request); });
+    if (QWidget* needHelp = GetDlgItem(IDC_NEED_HELP);
+        needHelp != nullptr && m_services.ExternalInteger("enable_help_number", 1) == 0)
+        needHelp->hide();
+    return result;
+}
+
+void CQVConsoleDlg::BuildPageTree()
+{
+    CCfgPageGroup* group = nullptr;
+    int groupNumber = -1;
+    for (const PageTableRow& row : kPageTable) {
+        if (row.group != groupNumber) {
+            groupNumber = row.group;
+            COptionsNavButton* nav = FindNavButton(QString::fromLatin1(row.navButton));
+            std::unique_ptr<CCfgPageGroup> created;
+            if (std::string(row.groupName) == "scan")
+                created = std::make_unique<CCfgPageGroupScan>(*this, row.groupName, row.startIndex, nav);
+            else
+                created = std::make_unique<CCfgPageGroup>(row.groupName, row.startIndex, nav);
+            group = created.get();
+            if (nav != nullptr)
+                nav->SetOwner(group);
+            if (m_groups.size() <= static_cast<std::size_t>(groupNumber))
+                m_groups.resize(static_cast<std::size_t>(groupNumber) + 1);
+            m_groups[static_cast<std::size_t>(groupNumber)] = std::move(created);
+            continue;
+        }
+        std::string pageFile = row.pageFile;
+        if (m_options.infectionSkin && pageFile == "home.html")
+            pageFile = "homeinf.html";
+        COptionsNavButton* tab = row.tabButton != nullptr ? FindNavButton(QString::fromLatin1(row.tabButton)) : nullptr;
+        auto page = std::make_unique<CCfgPage>(*this, row.tabId, pageFile, tab, row.helpContext,
+                                               CreateConfigDoc(row.tabId, &m_proxy));
+        // Of several pages owning one button, the last built is the one it
+        // activates.
+        if (row.ownsButton && tab != nullptr)
+            tab->SetOwner(page.get());
+        page->ShowTab(false);
+        m_pages[pageFile] = page.get();
+        group->AddPage(std::move(page));
+    }
+    m_pCurrentPage = nullptr;
+}
+
+CCfgPage* CQVConsoleDlg::FindPage(const std::string& pageFile) const
+{
+    const auto it = m_pages.find(pageFile);
+    return it == m_pages.end() ? nullptr : it->second;
+}
+
+CHTMLConfigDocBase* CQVConsoleDlg::GetCurrentDocument() const
+{
+    return m_pCurrentPage != nullptr ? m_pCurrentPage->GetDocument() : nullptr;
+}
+
+std::string CQVConsoleDlg::PageUrl(const std::string& pageFile) const
+{
+    if (!m_options.pagePrefix.empty())
+        return m_options.pagePrefix + pageFile;
+    return CQVConsoleApp::Instance().GetPageUrl(pageFile);
+}
+
+void CQVConsoleDlg::NavigatePage(const std::string& pageFile)
+{
+    const std::string url = PageUrl(pageFile);
+    if (url == m_strShownUrl)
+        return;
+    m_strShownUrl = url;
+    if (m_pView) {
+        m_pView->Stop();
+        m_pView->Navigate(url);
+    }
+}
+
+void CQVConsoleDlg::ReloadPage(const std::string& pageFile)
+{
+    m_strShownUrl = PageUrl(pageFile);
+    if (m_pView) {
+        m_pView->Stop();
+        m_pView->Navigate(m_strShownUrl);
+    }
+}
+
+void CQVConsoleDlg::OnBeforeNavigate(const std::string& /*url*/)
+{
+    if (m_pCurrentPage != nullptr)
+        m_pPreviousPage = m_pCurrentPage;
+    m_pCurrentPage = nullptr;
+}
+
+void CQVConsoleDlg::OnDocumentComplete(const std::string& url)
+{
+    if (url == "about:blank" || !m_bInitialPageShown)
+        return;
+    const QUrl parsed(QUrl::fromPercentEncoding(QByteArray::fromStdString(url)));
+    // Page files are looked up by file name: res:// URLs carry the module's
+    // folder in their path, and the html switch's prefix any folder.
+    const std::string pageFile = parsed.fileName().toStdString();
+    const CDictionary query = ParseQuery(parsed.query(QUrl::FullyDecoded));
+
+    CCfgPage* old = m_pCurrentPage != nullptr ? m_pCurrentPage : m_pPreviousPage;
+    CCfgPage* page = FindPage(pageFile);
+    if (page != nullptr && (old == nullptr || old->GetPageFile() != pageFile)) {
+        if (old != nullptr) {
+            if (old->GetGroup() != page->GetGroup())
+                old->GetGroup()->Select(/*show=*/false, old);
+            // Only the shown page's document is "shown", whichever group the
+            // new page is in, so no hidden page acts on notifications.
+            if (old->GetDocument() != nullptr)
+                old->GetDocument()->SetShown(false);
+        }
+        page->Select(/*show=*/true);
+        m_pCurrentPage = page;
+        if (page->GetDocument() != nullptr) {
+            page->GetDocument()->SetShown(true);
+            page->GetDocument()->SetQuery(query);
+        }
+        m_pPreviousPage = nullptr;
+    }
+    const bool scanSelect = pageFile == "scan_select.html";
+    if (QWidget* scanNow = GetDlgItem(IDC_SCAN_NOW_BUTTON))
+        scanNow->setVisible(scanSelect);
+    if (QWidget* ok = GetDlgItem(skin::IDOK))
+        ok->setVisible(!scanSelect);
+    if (m_pCurrentPage == nullptr && page != nullptr)
+        m_pCurrentPage = page;
+    m_strShownUrl = url;
+    Report("page " + url);
+}
+
+int CQVConsoleDlg::QueryDetectedCount() { return m_services.DetectedItemCount(); }
+
+void CQVConsoleDlg::SetApplyEnabled(bool enable)
+{
+    if (QWidget* apply = GetDlgItem(IDAPPLY))
+        apply->setEnabled(enable);
+}
+
+bool CQVConsoleDlg::IsApplyEnabled() const
+{
+    const QWidget* apply = GetDlgItem(IDAPPLY);
+    return apply != nullptr && apply->isEnabled();
+}
+
+void CQVConsoleDlg::global_settings_changed() { SetApplyEnabled(true); }
+
+void CQVConsoleDlg::EnterBusyMode()
+{
+    m_services.Send("korva.client.ui.show_alert", {{"type", "hide_suppression_alert"}});
+    for (auto& group : m_groups)
+        if (group)
+            group->Enable(false);
+    m_bBusy = true;
+    // Held once: entering again while busy must not leak a second handle.
+    if (m_hQuarantineRunning == nullptr)
+        m_hQuarantineRunning = win::CreateEvent(nullptr, win::TRUE, win::FALSE, "Global\\QUARANTINE_RUNNING");
+}
+
+void CQVConsoleDlg::LeaveBusyMode()
+{
+    // Every tab button comes back with its group; leaving only the scanner
+    // tab enabled would lock the results tabs after a scan.
+    for (auto& group : m_groups)
+        if (group)
+            group->Enable(true);
+    m_bBusy = false;
+    if (m_hQuarantineRunning != nullptr) {
+        win::CloseHandle(m_hQuarantineRunning);
+        m_hQuarantineRunning = nullptr;
+    }
+}
+
+void CQVConsoleDlg::AttachToScan()
+{
+    EnterBusyMode();
+    NavigatePage("scan_scanning.html");
+    CQVConsoleApp::Instance().m_bScanStartedHere = 0;
+    m_services.Send("korva.scanner.update_scanner_priority", {{"set_ui_mode", "1"}});
+}
+
+void CQVConsoleDlg::BringToFront() { win::SetForegroundWindow(GetSafeHwnd()); }
+
+void CQVConsoleDlg::MapLaunchMessages()
+{
+    // The launch messages come from second instances, other processes.
+    for (const win::UINT message : {CQVConsoleApp::s_nLaunchExtraction, CQVConsoleApp::s_nLaunchScan,
+                                    CQVConsoleApp::s_nLaunchToResults, CQVConsoleApp::s_nLaunchToSG})
+        win::ChangeWindowMessageFilter(message, win::MSGFLT_ADD);
+    // While busy the scanning page stays: a launch only brings the window
+    // to the front, so no scan or item action loses its page.
+    auto leave = [this](const char* name, const char* page) {
+        return [this, name, page](win::WPARAM, win::LPARAM) -> win::LRESULT {
+            Report(name);
+            if (!m_bBusy)
+                NavigatePage(page);
+            BringToFront();
+            return 0;
+        };
+    };
+    MapMessage(CQVConsoleApp::s_nLaunchExtraction,
+               leave("QV_LAUNCH_EXTRACTION", "scan_results_detected.html?action=start_now"));
+    MapMessage(CQVConsoleApp::s_nLaunchToResults, leave("QV_LAUNCH_TO_RESULTS", "scan_results_detected.html"));
+    MapMessage(CQVConsoleApp::s_nLaunchToSG, leave("QV_LAUNCH_TO_SG", "pop-up_block-allow.html"));
+    MapMessage(CQVConsoleApp::s_nLaunchScan, [this](win::WPARAM, win::LPARAM) -> win::LRESULT {
+        Report("QV_LAUNCH_SCAN");
+        if (!m_bBusy) {
+            if (m_services.IsScanRunning()) {
+                AttachToScan();
+            } else {
+                // The scan page starts the scan of the chosen type.
+                CQVConsoleApp::Instance().m_strCurrentScanType = "full";
+                Report("start_scan full");
+                NavigatePage("scan_select.html");
+            }
+        }
+        BringToFront();
+        return 0;
+    });
+    MapMessage(CQVConsoleApp::s_nNotifyCurrentPage, [this](win::WPARAM wParam, win::LPARAM lParam) -> win::LRESULT {
+        if (m_pCurrentPage != nullptr)
+            m_pCurrentPage->OnCurrentPageMessage(wParam, lParam);
+        return 0;
+    });
+}
+
+void CQVConsoleDlg::MapApplicationMessages()
+{
+    // Posted heap copies belong to this window once received; they are freed
+    // after forwarding whether or not a page is shown.
+    MapMessage(CQVConsoleApp::s_nMessageConfigChange, [](win::WPARAM wParam, win::LPARAM) -> win::LRESULT {
+        auto* record = reinterpret_cast<ConfigChangeRecord*>(wParam);
+        if (record == nullptr)
+            return 0;
+        Report("config_change setting=" + std::to_string(record->setting) + " type=" + std::to_string(record->type) +
+               " text=" + record->text + " integer=" + std::to_string(record->integer) +
+               " bool=" + std::to_string(record->boolean ? 1 : 0) + " time=" + std::to_string(record->time));
+        delete[] record->text;
+        delete record;
+        return 0;
+    });
+    MapMessage(CQVConsoleApp::s_nMessageScannerStateUpdate, [](win::WPARAM wParam, win::LPARAM) -> win::LRESULT {
+        Report("scanner_state " + std::to_string(wParam));
+        return 0;
+    });
+    MapMessage(CQVConsoleApp::s_nMessageScannerProgressUpdate, [](win::WPARAM wParam, win::LPARAM) -> win::LRESULT {
+        auto* record = reinterpret_cast<ScannerProgressRecord*>(wParam);
+        if (record == nullptr)
+            return 0;
+        Report("scanner_progress item=" + std::string(record->scan_item) +
+               " percent=" + std::to_string(record->scan_percent));
+        delete[] record->scan_item;
+        delete[] record->scan_scanner;
+        delete record;
+        return 0;
+    });
+}
+
+void CQVConsoleDlg::OnScannerNotify(CMsgRequest& request)
+{
+    if (request.GetValue("status").ToString() == "failed_to_launch") {
+        // The service's message is appended as text, never used as a format.
+        const std::string text = CQVConsoleApp::Instance().GetStringFactory().FormatParameterizedMessage(
+                                     "QVO_UNABLE_TO_START_SCANNER") +
+                                 request.GetValue("message").ToString();
+        Report("message_box " + text);
+        LeaveBusyMode();
+        NavigatePage("home.html");
+        return;
+    }
+    request["xyz.abc.notification.type"] = "scanner";
+    Report("scanner_notify " + request.GetValue("scan_event").ToString());
+    if (m_pCurrentPage != nullptr)
+        m_pCurrentPage->OnNotify(request);
+}
+
+void CQVConsoleDlg::PlaceWindow()
+{
+    if (size() == QSize(kWindowWidth, kWindowHeight))
+        return;
+    resize(kWindowWidth, kWindowHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - kWindowWidth) / 2, area.y() + (area.height() - kWindowHeight) / 2);
+    }
+}
+
+void CQVConsoleDlg::changeEvent(QEvent* event)
+{
+    CSkinDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange || event->type() == QEvent::StyleChange)
+        PlaceWindow();
+}
+
+int CQVConsoleDlg::Ask(const QString& layout)
+{
+    if (m_ask)
+        return m_ask(*this, layout);
+    skin::CSkinMessageBox box(this, m_options.resourcePath, QStringLiteral("BLANK_DIALOG"), layout);
+    return box.DoModal();
+}
+
+void CQVConsoleDlg::ExitProcessing(bool stopScan)
+{
+    if (m_bExitProcessed)
+        return;
+    m_bExitProcessed = true;
+    CQVConsoleApp::Instance().m_bExitProcessed = 1;
+    if (stopScan && m_services.IsScanRunning())
+        m_services.Send("korva.scanner.stop");
+    else if (!stopScan)
+        m_services.Send("korva.scanner.update_scanner_priority", {{"set_ui_mode", "0"}});
+    CMsgDispatcher::Instance().UnbindWindow(this);
+}
+
+void CQVConsoleDlg::OnApply()
+{
+    if (CHTMLConfigDocBase* document = GetCurrentDocument())
+        document->UpdateFromPage();
+    if (!m_proxy.Apply())
+        Report("apply: a setting could not be written");
+    m_services.Send("korva.sensor.registry.trigger_key_change",
+                    {{"regkey", "HKCU\\Software\\Microsoft\\Internet Explorer\\Main"}});
+    SetApplyEnabled(false);
+}
+
+void CQVConsoleDlg::OnOKButton()
+{
+    hide();
+    ExitProcessing(/*stopScan=*/false);
+    OnApply();
+    done(skin::IDOK);
+}
+
+void CQVConsoleDlg::OnClose()
+{
+    if (m_services.IsScanRunning() && m_services.ExternalInteger("options_disable_scan_confirmation", 0) == 0 &&
+        Ask(QStringLiteral("dialog_mini_scan_cancel_layout")) != skin::IDYES)
+        return;
+    bool save = false;
+    if (IsApplyEnabled())
+        save = Ask(QStringLiteral("dialog_mini_save_settings_layout")) == skin::IDYES;
+    hide();
+    ExitProcessing(/*stopScan=*/true);
+    if (save) {
+        if (CHTMLConfigDocBase* document = GetCurrentDocument())
+            document->UpdateFromPage();
+        if (!m_proxy.Apply())
+            Report("apply: a setting could not be written");
+    }
+    done(skin::IDCANCEL);
+}
+
+bool CQVConsoleDlg::OnCommand(int id)
+{
+    switch (id) {
+    case skin::IDOK:
+        OnOKButton();
+        return true;
+    case skin::IDCANCEL:
+    case IDC_QVO_CLOSE_BTN:
+        OnClose();
+        return true;
+    case IDAPPLY:
+        OnApply();
+        return true;
+    case IDC_QVO_MINIMIZE_BTN:
+        showMinimized();
+        return true;
+    default:
+        break;
+    }
+    const auto it = m_navButtonIds.find(id);
+    if (it != m_navButtonIds.end()) {
+        if (CCfgPageBase* owner = it->second->GetOwner())
+            owner->Activate();
+        return true;
+    }
+    return CSkinDialog::OnCommand(id);
+}
+
+void CQVConsoleDlg::Start()
+{
+    Create();
+    const CDictionary& switches = CQVConsoleApp::Instance().GetSwitches();
+    const std::string action = switches.GetValue("action").ToString();
+    SignalNamedEvent("zbev__settings_changed", /*create=*/true);
+    if (m_services.IsScanRunning()) {
+        AttachToScan();
+    } else if (switches.HasValue("scan")) {
+        const std::string type = switches.GetValue("scan").ToString();
+        CQVConsoleApp::Instance().m_strCurrentScanType = type == "now" ? "full" : type;
+        Report("start_scan " + CQVConsoleApp::Instance().m_strCurrentScanType);
+        NavigatePage("scan_select.html");
+    } else if (action == "launch_extraction") {
+        NavigatePage("scan_results_detected.html?action=start_now");
+    } else if (action == "launch_results") {
+        NavigatePage("scan_results_detected.html");
+    } else if (action == "sgmanagesites") {
+        NavigatePage("pop-up_block-allow.html");
+    } else {
+        NavigatePage(m_options.infectionSkin ? "homeinf.html" : "home.html");
+    }
+    PlaceWindow();
+    show();
+    SignalNamedEvent("Global\\QV_SPLASH_ACTIVE", /*create=*/false);
+    GetSafeHwnd();
+    // Reported once the event loop runs, when other processes can reach the
+    // window.
+    QTimer::singleShot(0, this, [] { Report("window_ready"); });
+}

@@ -16,6 +16,9 @@ QWidget* CLocalPageView::CreateWidget(QWidget* parent)
     m_pView = new QTextBrowser(parent);
     m_pView->setFrameShape(QFrame::NoFrame);
     m_pView->setOpenLinks(false);
+    // Style sheets and images the pages name relatively come from the module.
+    if (m_module)
+        m_pView->setSearchPaths({m_module->Root() + QStringLiteral("/pages")});
     return m_pView;
 }
 

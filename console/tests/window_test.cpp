@@ -373,3 +373,24 @@ TEST(WindowScreenshot, RealtimeGroup)
 }
 
 }  // namespace
+
+namespace {
+
+// Every page the window can show is in the module, with a title.
+TEST(WindowPages, EveryTablePageIsInTheModule)
+{
+    QString error;
+    const auto module = kelmui::ResourceModule::Open(kelmui::DefaultModulePath(), &error);
+    ASSERT_NE(module, nullptr) << error.toStdString();
+    std::vector<std::string> files = {"homeinf.html"};
+    for (const PageTableRow& row : kPageTable)
+        if (row.pageFile != nullptr)
+            files.emplace_back(row.pageFile);
+    for (const std::string& file : files) {
+        const std::optional<QByteArray> html = module->Read(kelmui::ResourceType::Page, QString::fromStdString(file));
+        ASSERT_TRUE(html.has_value()) << file;
+        EXPECT_TRUE(html->contains("<title>")) << file;
+    }
+}
+
+}  // namespace

@@ -7,6 +7,29 @@
 
 namespace browserguard {
 
+int TargetFrameSolicited(const std::string& target, bool haveWindow, const std::string& windowName,
+                         int frameLookup) {
+  if (target.empty()) return 0;
+  if (!haveWindow) return -1;
+  if (target == windowName) return 0;
+  if (frameLookup < 0) return -1;
+  return frameLookup == 0 ? 1 : 0;
+}
+
+bool NavigationDecider::OnNavigationComplete(const std::string& location, bool quitSeen,
+                                             bool serverWindowChanged) {
+  if (m_killOnComplete || (quitSeen && serverWindowChanged)) return true;
+  std::string url = location;
+  std::transform(url.begin(), url.end(), url.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  url = NormalizeUrl(url);
+  if (url != m_url) {
+    m_url = url;
+    m_host.SetSessionInt("is_solicited", 0);
+  }
+  return false;
+}
+
 bool NavigationDecider::AuthorizeUrl(const std::string& url) {
   if (m_host.IsStartPage(url) || url.empty()) return true;
   const Verdict verdict = m_host.AuthorizeTop(url, /*checkParent=*/!m_active);

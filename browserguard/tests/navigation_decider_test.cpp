@@ -143,3 +143,43 @@ TEST(NavigationDecider, BypassAndFramesWithoutPageWindowAreLeftAlone) {
 
 }  // namespace
 }  // namespace browserguard
+
+namespace browserguard {
+namespace {
+
+TEST(NavigationDecider, CompletionClosesRefusedWindowsAndResetsOnAddressChange) {
+  RecordingHost host;
+  host.blockTop = true;
+  NavigationDecider refused(host);
+  refused.OnBeforeNavigate(Nav("http://bad.com/"));
+  EXPECT_TRUE(refused.OnNavigationComplete("http://bad.com/", false, false));
+
+  RecordingHost kept;
+  NavigationDecider decider(kept);
+  decider.OnBeforeNavigate(Nav("http://a.com/"));
+  kept.session["is_solicited"] = "1";
+  EXPECT_FALSE(decider.OnNavigationComplete("HTTP://A.com/", false, false));
+  EXPECT_EQ(decider.currentUrl(), "a.com/");
+  EXPECT_EQ(kept.session["is_solicited"], "0") << "a new address ends the click";
+  kept.session["is_solicited"] = "1";
+  EXPECT_FALSE(decider.OnNavigationComplete("http://a.com/", false, false));
+  EXPECT_EQ(kept.session["is_solicited"], "1") << "the same address keeps it";
+  EXPECT_FALSE(decider.OnNavigationComplete("http://a.com/", true, false));
+  EXPECT_TRUE(decider.OnNavigationComplete("http://a.com/", true, true));
+}
+
+TEST(NavigationDecider, TargetFrameRule) {
+  struct Case { const char* target; bool window; const char* name; int lookup; int want; } cases[] = {
+      {"", true, "", 1, 0},            // no target: not asked for
+      {"main", false, "", 0, -1},      // no window object: unchanged
+      {"me", true, "me", 0, 0},        // this window itself
+      {"popup", true, "me", 0, 1},     // no such frame: a new named window
+      {"side", true, "me", 1, 0},      // an existing frame
+      {"side", true, "me", -1, -1},    // lookup failed: unchanged
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(TargetFrameSolicited(c.target, c.window, c.name, c.lookup), c.want) << c.target;
+}
+
+}  // namespace
+}  // namespace browserguard

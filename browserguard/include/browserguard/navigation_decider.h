@@ -46,11 +46,27 @@ struct NavigationFacts {
   bool thirdParty = false;        // created by another program
 };
 
+// The target-frame rule for a later navigation of a web address: a
+// navigation into a named target that is neither this window nor one of its
+// frames opens a window the page asked for by name, so it counts as asked
+// for. Answers the new "is_solicited", or -1 to leave it.
+// frameLookup: 1 = a frame of that name exists, 0 = none, -1 = lookup failed.
+int TargetFrameSolicited(const std::string& target, bool haveWindow, const std::string& windowName,
+                         int frameLookup);
+
 class NavigationDecider {
  public:
   explicit NavigationDecider(DecisionHost& host) : m_host(host) {}
 
   void OnBeforeNavigate(const NavigationFacts& facts);
+
+  // The completion steps of navigate-complete and document-complete: true
+  // when the browser must be closed now (a refused window, or a browser of
+  // a quitting process whose page window changed). Otherwise a change of the
+  // page address ends what the last click asked for.
+  bool OnNavigationComplete(const std::string& location, bool quitSeen, bool serverWindowChanged);
+
+  const std::string& currentUrl() const { return m_url; }
 
   bool active() const { return m_active; }
   bool authorized() const { return m_authorized; }
@@ -66,6 +82,7 @@ class NavigationDecider {
   bool RequestPopupAuthorization(const std::string& url);
 
   DecisionHost& m_host;
+  std::string m_url;  // normalised, lower-case
   const void* m_top = nullptr;
   bool m_active = false;
   bool m_authorized = false;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job on a fresh machine: installs what is needed, builds
-# everything, then reports a first-run milestone with qvbeacon to a tracking
-# server started here on 127.0.0.1, and prints what the beacon recorded.
+# everything, reports milestones with qvbeacon to a tracking server started
+# here on 127.0.0.1 and prints what the beacon recorded, then opens the
+# control panel against the service korvad.
 #
 # Everything runs in a private state root (KELM_STATE_ROOT), so the user's
 # own registry and settings are not touched; set KELM_STATE_ROOT to keep it.
@@ -64,3 +65,13 @@ echo "== the tracking server saw"
 grep -o '"GET [^"]*"' "$site_dir/server.log" || true
 echo "== recorded in $key"
 "$reg" query "$key"
+
+# The control panel against korvad (on a private session bus when none is
+# running). It needs a desktop; without one, say how to get one.
+echo "== control panel"
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  bash console/run-qvconsole.sh "$build"
+else
+  echo "no display: to open the control panel on a virtual one, run"
+  echo "  xvfb-run -a bash console/run-qvconsole.sh $build"
+fi

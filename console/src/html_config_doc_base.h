@@ -1,52 +1,107 @@
 // CHTMLConfigDocBase: the document object behind one page of the control
-// panel. The window creates one per page from its tab id (CreateConfigDoc),
-// tells it when its page is shown or hidden, hands it the query of the URL
-// it was shown with, and forwards notifications and application messages to
-// the shown one. Pages whose own document has not been written yet use this
-// base behaviour.
+// panel. It fixes the order in which a page's settings are loaded and saved
+// around the data exchange with the page's elements, receives the
+// notifications meant for the shown page, runs the page's background loader
+// on the thread pool and offers the element operations most pages use.
+// Pages whose own document has not been written yet use this behaviour.
 #pragma once
 
+#include <QStringList>
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "servicelink/dictionary.h"
+#include "servicelink/html/html_document_model.h"
 #include "win/types.h"
 
 class CMsgRequest;
 class CConfigurationProxy;
+struct ConfigChangeRecord;
+struct ScannerProgressRecord;
+class QWidget;
+namespace win {
+class CMessageTarget;
+}
 
-class CHTMLConfigDocBase {
+class CHTMLConfigDocBase : public CHTMLDocumentModel {
 public:
-    CHTMLConfigDocBase(std::string tabId, CConfigurationProxy* proxy) : m_strTabId(std::move(tabId)), m_pProxy(proxy) {}
-    virtual ~CHTMLConfigDocBase() = default;
+    // Identifies one loader run; sends of a run that is no longer the
+    // document's current one are refused.
+    using LoaderToken = std::uint64_t;
+    using ThreadFunction = std::function<void(CHTMLConfigDocBase& document, LoaderToken token)>;
+
+    // OWNER receives "QV_NOTIFY_CURRENT_PAGE" from loaders (it is the main
+    // window, or the dialog hosting the page); OWNER_WIDGET parents the
+    // message box of a loader that cannot start.
+    CHTMLConfigDocBase(QWidget* ownerWidget, win::CMessageTarget* owner, CConfigurationProxy* proxy,
+                       std::string tabId = {});
+    ~CHTMLConfigDocBase() override;
 
     const std::string& GetTabId() const { return m_strTabId; }
     CConfigurationProxy* GetProxy() const { return m_pProxy; }
 
-    // Shown: the window made this page current; cleared when another page
-    // takes its place.
-    virtual void SetShown(bool shown) { m_bShown = shown; }
+    // The data exchange: begin, the page's element exchanges, end.
+    void DoDataExchange(CHTMLDataExchange* pDX) override;
+    virtual void LoadSettings() {}
+    virtual void SaveSettings() {}
+    // To the page: load settings first.
+    virtual void BeginExchange(bool fromPage);
+    // From the page: save settings. A running loader keeps running: an
+    // apply does not leave the page.
+    virtual void EndExchange(bool fromPage);
+    virtual void OnConfigChange(const ConfigChangeRecord& /*record*/) {}
+    virtual void OnScannerState(int /*state*/) {}
+    virtual void OnScannerProgress(const ScannerProgressRecord& /*record*/) {}
+    virtual void OnScannerNotify(CMsgRequest& /*request*/) {}
+    virtual void OnCurrentPageMessage(win::WPARAM /*kind*/, win::LPARAM /*data*/) {}
+    virtual void SetQueryParameters(const CDictionary& query) { m_query = query; }
+    virtual void OnPageAction() {}
+    // Starts FN on the thread pool as this document's current loader; an
+    // earlier loader's sends fail from now on. False when it did not start.
+    virtual bool StartLoader(ThreadFunction fn);
+
+    // Loader side. Sends ITEM of KIND to the page (through the owner window,
+    // on its thread) and pauses 30 ms; false, without sending, when TOKEN is
+    // not the current loader or the page is no longer loading: the loader
+    // then stops.
+    bool SendToPage(LoaderToken token, int kind, CDictionary& item);
+    // Sleeps a second, sends kind 4 and ends the loading state.
+    void EndLoading(LoaderToken token);
+
+    // Shown: the window made this page current. Hiding ends a running
+    // loader's right to send.
+    void SetShown(bool shown);
     bool IsShown() const { return m_bShown; }
-
-    // The named values of the query the page was shown with.
-    virtual void SetQuery(const CDictionary& query) { m_query = query; }
+    bool m_bLoaded = false;
     const CDictionary& GetQuery() const { return m_query; }
+    int& LoaderRowCount() { return m_nLoaderRows; }
+    bool IsLoading() const { return m_loading.load() == 1; }
 
-    // Reads the page's elements into the document before an apply.
-    virtual void UpdateFromPage() {}
+    // Element helpers.
+    QStringList GetCheckedRows();
+    bool SetElementText(const QString& id, const QString& text, bool withTitle = false);
+    bool ShowHide(const QString& shownId, const QString& hiddenId);
 
-    // A window-path notification (the scanner's) while this page is shown.
-    virtual void OnNotify(CMsgRequest& /*request*/) {}
-    // "QV_NOTIFY_CURRENT_PAGE".
-    virtual void OnCurrentPageMessage(win::WPARAM /*wParam*/, win::LPARAM /*lParam*/) {}
+    // How long a loader pauses after each send and before its last one
+    // (30 ms and 1 s; tests shorten them).
+    static void SetLoaderPauses(int afterSendMs, int beforeEndMs);
 
 private:
-    std::string m_strTabId;
+    QWidget* m_pOwnerWidget;
+    win::CMessageTarget* m_pOwner;
     CConfigurationProxy* m_pProxy;
+    std::string m_strTabId;
     bool m_bShown = false;
     CDictionary m_query;
+    int m_nLoaderRows = 0;
+    std::atomic<LoaderToken> m_currentLoader{0};
+    std::atomic<int> m_loading{0};
+    std::atomic<int> m_runningLoaders{0};
 };
 
 // The document of TAB_ID; null for a tab id nobody knows.
-std::unique_ptr<CHTMLConfigDocBase> CreateConfigDoc(const std::string& tabId, CConfigurationProxy* proxy);
+std::unique_ptr<CHTMLConfigDocBase> CreateConfigDoc(const std::string& tabId, QWidget* ownerWidget,
+                                                    win::CMessageTarget* owner, CConfigurationProxy* proxy);

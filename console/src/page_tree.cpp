@@ -58,7 +58,7 @@ void CCfgPage::ShowTab(bool show)
 void CCfgPage::OnNotify(CMsgRequest& request)
 {
     if (m_pDocument)
-        m_pDocument->OnNotify(request);
+        m_pDocument->OnScannerNotify(request);
 }
 
 void CCfgPage::Enable(bool enable)

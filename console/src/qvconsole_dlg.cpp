@@ -77,6 +77,10 @@ CQVConsoleDlg::CQVConsoleDlg(Options options, IConsoleServices& services, IConfi
 
 CQVConsoleDlg::~CQVConsoleDlg()
 {
+    // No message may reach a page while the tree goes away.
+    m_pCurrentPage = nullptr;
+    m_pPreviousPage = nullptr;
+    m_groups.clear();
     CMsgDispatcher::Instance().UnbindWindow(this);
     if (m_hQuarantineRunning != nullptr)
         win::CloseHandle(m_hQuarantineRunning);
@@ -229,7 +233,7 @@ void CQVConsoleDlg::BuildPageTree()
             pageFile = "homeinf.html";
         COptionsNavButton* tab = row.tabButton != nullptr ? FindNavButton(QString::fromLatin1(row.tabButton)) : nullptr;
         auto page = std::make_unique<CCfgPage>(*this, row.tabId, pageFile, tab, row.helpContext,
-                                               CreateConfigDoc(row.tabId, &m_proxy));
+                                               CreateConfigDoc(row.tabId, this, this, &m_proxy));
         // Of several pages owning one button, the last built is the one it
         // activates.
         if (row.ownsButton && tab != nullptr)
@@ -312,7 +316,7 @@ void CQVConsoleDlg::OnDocumentComplete(const std::string& url)
         m_pCurrentPage = page;
         if (page->GetDocument() != nullptr) {
             page->GetDocument()->SetShown(true);
-            page->GetDocument()->SetQuery(query);
+            page->GetDocument()->SetQueryParameters(query);
         }
         m_pPreviousPage = nullptr;
     }
@@ -514,7 +518,7 @@ void CQVConsoleDlg::ExitProcessing(bool stopScan)
 void CQVConsoleDlg::OnApply()
 {
     if (CHTMLConfigDocBase* document = GetCurrentDocument())
-        document->UpdateFromPage();
+        document->UpdateData(/*bSaveAndValidate=*/true);
     if (!m_proxy.Apply())
         Report("apply: a setting could not be written");
     m_services.Send("korva.sensor.registry.trigger_key_change",
@@ -542,7 +546,7 @@ void CQVConsoleDlg::OnClose()
     ExitProcessing(/*stopScan=*/true);
     if (save) {
         if (CHTMLConfigDocBase* document = GetCurrentDocument())
-            document->UpdateFromPage();
+            document->UpdateData(/*bSaveAndValidate=*/true);
         if (!m_proxy.Apply())
             Report("apply: a setting could not be written");
     }

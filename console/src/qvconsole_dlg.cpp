@@ -428,12 +428,15 @@ void CQVConsoleDlg::MapLaunchMessages()
 
 void CQVConsoleDlg::MapApplicationMessages()
 {
-    // Posted heap copies belong to this window once received; they are freed
-    // after forwarding whether or not a page is shown.
-    MapMessage(CQVConsoleApp::s_nMessageConfigChange, [](win::WPARAM wParam, win::LPARAM) -> win::LRESULT {
+    // Posted heap copies belong to this window once received; they go to the
+    // shown page's document and are freed after it, whether or not a page is
+    // shown.
+    MapMessage(CQVConsoleApp::s_nMessageConfigChange, [this](win::WPARAM wParam, win::LPARAM) -> win::LRESULT {
         auto* record = reinterpret_cast<ConfigChangeRecord*>(wParam);
         if (record == nullptr)
             return 0;
+        if (CHTMLConfigDocBase* document = GetCurrentDocument())
+            document->OnConfigChange(*record);
         Report("config_change setting=" + std::to_string(record->setting) + " type=" + std::to_string(record->type) +
                " text=" + record->text + " integer=" + std::to_string(record->integer) +
                " bool=" + std::to_string(record->boolean ? 1 : 0) + " time=" + std::to_string(record->time));
@@ -441,14 +444,18 @@ void CQVConsoleDlg::MapApplicationMessages()
         delete record;
         return 0;
     });
-    MapMessage(CQVConsoleApp::s_nMessageScannerStateUpdate, [](win::WPARAM wParam, win::LPARAM) -> win::LRESULT {
+    MapMessage(CQVConsoleApp::s_nMessageScannerStateUpdate, [this](win::WPARAM wParam, win::LPARAM) -> win::LRESULT {
         Report("scanner_state " + std::to_string(wParam));
+        if (CHTMLConfigDocBase* document = GetCurrentDocument())
+            document->OnScannerState(static_cast<int>(wParam));
         return 0;
     });
-    MapMessage(CQVConsoleApp::s_nMessageScannerProgressUpdate, [](win::WPARAM wParam, win::LPARAM) -> win::LRESULT {
+    MapMessage(CQVConsoleApp::s_nMessageScannerProgressUpdate, [this](win::WPARAM wParam, win::LPARAM) -> win::LRESULT {
         auto* record = reinterpret_cast<ScannerProgressRecord*>(wParam);
         if (record == nullptr)
             return 0;
+        if (CHTMLConfigDocBase* document = GetCurrentDocument())
+            document->OnScannerProgress(*record);
         Report("scanner_progress item=" + std::string(record->scan_item) +
                " percent=" + std::to_string(record->scan_percent));
         delete[] record->scan_item;

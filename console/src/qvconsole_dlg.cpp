@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
 
 #include "notification_records.h"
 #include "qvconsole_app.h"
@@ -346,6 +348,37 @@ bool CQVConsoleDlg::IsApplyEnabled() const
 }
 
 void CQVConsoleDlg::global_settings_changed() { SetApplyEnabled(true); }
+
+namespace {
+
+// The values every update request carries: this process's desktop and id.
+NamedValues UpdateRequestValues()
+{
+    const char* desktop = std::getenv("XDG_SESSION_DESKTOP");
+    return {{"process.desktop", desktop != nullptr && *desktop != '\0' ? desktop : "Default"},
+            {"ctx.id", std::to_string(::getpid())}};
+}
+
+}  // namespace
+
+void CQVConsoleDlg::global_check_for_updates()
+{
+    m_services.Send("korva.client.check_for_updates", UpdateRequestValues());
+}
+
+void CQVConsoleDlg::global_update_product()
+{
+    NamedValues values = UpdateRequestValues();
+    values.emplace_back("spec_components", "/qvupdates=qvbin /qvnoprompt");
+    m_services.Send("korva.client.check_for_updates", values);
+}
+
+void CQVConsoleDlg::global_update_definitions()
+{
+    NamedValues values = UpdateRequestValues();
+    values.emplace_back("spec_components", "/qvupdates=qvtrg,sg,exp,av");
+    m_services.Send("korva.client.check_for_updates", values);
+}
 
 void CQVConsoleDlg::EnterBusyMode()
 {

@@ -87,6 +87,10 @@ public:
     void AttachToScan();
     // The script call "global_settings_changed".
     void global_settings_changed();
+    // The script calls that ask the service for an update check or update.
+    void global_check_for_updates();
+    void global_update_product();
+    void global_update_definitions();
 
     // The page view's reports.
     void OnBeforeNavigate(const std::string& url);

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <map>
 #include <optional>
+#include <unistd.h>
 
 #include "kelmui/resource_module.h"
 #include "korva_config_setting.h"
@@ -266,6 +267,27 @@ TEST_F(WindowTest, ApplyWritesTheProxyAndDisablesApply)
     EXPECT_EQ(m_accessor.writes[0].second, "changed");
     EXPECT_TRUE(m_services.WasSent("korva.sensor.registry.trigger_key_change"));
     EXPECT_FALSE(m_window->GetDlgItem(IDAPPLY)->isEnabled());
+}
+
+TEST_F(WindowTest, UpdateScriptCallsAskTheServiceWithTheirComponents)
+{
+    m_window->global_check_for_updates();
+    m_window->global_update_product();
+    m_window->global_update_definitions();
+    ASSERT_EQ(m_services.sent.size(), 3u);
+    const std::string pid = std::to_string(::getpid());
+    const char* components[] = {nullptr, "/qvupdates=qvbin /qvnoprompt", "/qvupdates=qvtrg,sg,exp,av"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const auto& [name, values] = m_services.sent[i];
+        EXPECT_EQ(name, "korva.client.check_for_updates");
+        std::map<std::string, std::string> named(values.begin(), values.end());
+        EXPECT_EQ(named["ctx.id"], pid);
+        EXPECT_FALSE(named["process.desktop"].empty());
+        EXPECT_EQ(named.count("spec_components"), components[i] != nullptr ? 1u : 0u);
+        if (components[i] != nullptr) {
+            EXPECT_EQ(named["spec_components"], components[i]);
+        }
+    }
 }
 
 TEST_F(WindowTest, BusyModeDisablesNavigationAndHoldsTheQuarantineEvent)

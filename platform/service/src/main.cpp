@@ -20,6 +20,7 @@
 #include "request_handlers.h"
 #include "service_database.h"
 #include "servicelink/korva_constants.h"
+#include "win/event.h"
 #include "win/state_root.h"
 
 namespace {
@@ -106,6 +107,15 @@ int main(int argc, char** argv)
         qCritical("%s", error.c_str());
         return 1;
     }
+
+    // Clients in other processes (the browser add-on) tell a running service
+    // by this machine-wide event: it exists exactly while korvad holds it, and
+    // a crashed korvad frees it.
+    win::Event runningEvent;
+    const win::DWORD created = win::Event::Create("Global\\activated_qvserver", /*manualReset=*/true,
+                                                  /*initialState=*/true, runningEvent);
+    if (created != win::ERROR_SUCCESS && created != static_cast<win::DWORD>(win::ERROR_ALREADY_EXISTS))
+        qWarning("cannot create the running event (error %u)", created);
 
     qInfo("serving %s (database %s, companions in %s)", NKorvaConstants::SERVICE_BUS_NAME, dbPath.c_str(),
           launcher.Folder().c_str());

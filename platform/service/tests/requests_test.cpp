@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "korvad_fixture.h"
+#include "win/event.h"
+#include "win/state_root.h"
 #include "servicelink/korva_client.h"
 #include "servicelink/msg_dispatcher.h"
 #include "servicelink/msg_provider.h"
@@ -167,6 +169,31 @@ TEST_F(KorvadTest, SecondInstanceRefusesToStart)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_TRUE(CMsgRequest(0).Execute("korva.service.get_version").Succeeded());
+}
+
+}  // namespace
+
+namespace {
+
+// Other processes tell a running service by a machine-wide named event that
+// exists exactly while korvad lives.
+TEST_F(KorvadTest, HoldsTheRunningEventWhileItLives)
+{
+    qputenv(win::kStateRootVariable, QByteArray::fromStdString(m_state.Path()));
+    // korvad creates it right after opening its database, which may follow
+    // the moment its bus name appears.
+    const auto existsWithin = [](bool expected) {
+        for (int i = 0; i < 200; ++i) {
+            if (win::Event::Exists("Global\\activated_qvserver") == expected)
+                return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    };
+    EXPECT_TRUE(existsWithin(true));
+    m_korvad.Kill();
+    EXPECT_TRUE(existsWithin(false));
+    qunsetenv(win::kStateRootVariable);
 }
 
 }  // namespace

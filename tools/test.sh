@@ -15,6 +15,11 @@ bash tools/install-deps.sh
 build=${KELM_BUILD_DIR:-build}
 jobs=$(nproc)
 
+# ccache hits across clones in other folders (CI builds a fresh clone each
+# time): hash paths relative to the tree, and not the build folder's path.
+export CCACHE_BASEDIR="$root"
+export CCACHE_NOHASHDIR=true
+
 echo "== normal build ($build)"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELM_WERROR=ON >/dev/null
 cmake --build "$build" -j "$jobs"

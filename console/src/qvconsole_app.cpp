@@ -10,7 +10,7 @@
 #include "config_accessor.h"
 #include "console_services.h"
 #include "kelmui/resource_module.h"
-#include "local_page_view.h"
+#include "browser_page_view.h"
 #include "qvconsole_dlg.h"
 #include "service_client.h"
 #include "startup_checks.h"
@@ -241,11 +241,15 @@ int CQVConsoleApp::Run(int argc, char** argv)
         CBusConsoleServices services;
         CServiceConfigAccessor accessor;
         const QString module = kelmui::DefaultModulePath();
+        // Page URLs name the UI resource path; their pages come from the
+        // module.
+        if (!RegisterUiPages(QString::fromStdString(CKorvaUtilities::GetUIResourceDllPath()), module))
+            Log("the UI resource module cannot be opened: pages will not load");
         CQVConsoleDlg::Options options;
         options.resourcePath = module;
         options.infectionSkin = m_bInfectionSkin != 0;
         options.pagePrefix = m_strHtml;
-        CQVConsoleDlg window(options, services, accessor, std::make_unique<CLocalPageView>(module));
+        CQVConsoleDlg window(options, services, accessor, std::make_unique<CBrowserPageView>());
         m_pMainWnd = &window;
         window.Start();
         qapp.exec();

@@ -11,6 +11,7 @@
 
 #include "notification_records.h"
 #include "qvconsole_app.h"
+#include "servicelink/html/browser_control.h"
 #include "servicelink/msg_dispatcher.h"
 #include "servicelink/msg_request.h"
 #include "skin/skin_message_box.h"
@@ -68,11 +69,23 @@ CQVConsoleDlg::CQVConsoleDlg(Options options, IConsoleServices& services, IConfi
                   options.infectionSkin ? QStringLiteral("QVCONSOLE_DIALOG_LAYOUT_INF")
                                         : QStringLiteral("QVCONSOLE_DIALOG_LAYOUT"),
                   /*modal=*/false),
-      m_options(std::move(options)), m_services(services), m_proxy(accessor), m_pView(std::move(view))
+      CBrowserHostController(this), m_options(std::move(options)), m_services(services), m_proxy(accessor),
+      m_pView(std::move(view))
 {
     setWindowTitle(QString::fromLatin1(CQVConsoleApp::kMainWindowCaption));
     if (m_pView)
         m_pView->Attach(this);
+    // Page script reaches these as window.external; the shown page's
+    // document adds its own.
+    m_scriptMethods.Add(QStringLiteral("global_settings_changed"), this, &CQVConsoleDlg::global_settings_changed);
+    m_scriptMethods.Add(QStringLiteral("global_check_for_updates"), this, &CQVConsoleDlg::global_check_for_updates);
+    m_scriptMethods.Add(QStringLiteral("global_update_product"), this, &CQVConsoleDlg::global_update_product);
+    m_scriptMethods.Add(QStringLiteral("global_update_definitions"), this,
+                        &CQVConsoleDlg::global_update_definitions);
+    AddHandler(this);
+    // Pages loaded from the html switch's folder may call the window too.
+    if (!m_options.pagePrefix.empty())
+        GetDispatch().AddTrustedUrlPrefix(QString::fromStdString(m_options.pagePrefix));
     MapLaunchMessages();
     MapApplicationMessages();
 }
@@ -183,8 +196,16 @@ void CQVConsoleDlg::CreateNavButton(const skin::CLayoutElement& element)
 
 QWidget* CQVConsoleDlg::CreateTemplateControl(const skin::CTemplateControl& control)
 {
-    if (control.id == IDC_QVO_WEBBROWSER && m_pView)
-        return m_pView->CreateWidget(this);
+    if (control.id == IDC_QVO_WEBBROWSER && m_pView) {
+        QWidget* area = m_pView->CreateWidget(this);
+        // A browser control gets this window as its host: its events come
+        // back through the controller part, and page errors stay quiet.
+        if (auto* browser = qobject_cast<CBrowserControl*>(area)) {
+            TieBrowser(browser, kBrowserHostFlags);
+            browser->SetSilent(true);
+        }
+        return area;
+    }
     return CSkinDialog::CreateTemplateControl(control);
 }
 
@@ -241,6 +262,9 @@ void CQVConsoleDlg::BuildPageTree()
         if (row.ownsButton && tab != nullptr)
             tab->SetOwner(page.get());
         page->ShowTab(false);
+        // The browser binds the document to its page when the page loads.
+        if (page->GetDocument() != nullptr)
+            AddDocumentModel(QString::fromStdString(PageUrl(pageFile)), page->GetDocument());
         m_pages[pageFile] = page.get();
         group->AddPage(std::move(page));
     }
@@ -331,6 +355,39 @@ void CQVConsoleDlg::OnDocumentComplete(const std::string& url)
         m_pCurrentPage = page;
     m_strShownUrl = url;
     Report("page " + url);
+}
+
+void CQVConsoleDlg::OnBeforeNavigate(CBrowserControl* pBrowser, const QUrl& url, bool& bCancel)
+{
+    OnBeforeNavigate(url.toString().toStdString());
+    CBrowserHostController::OnBeforeNavigate(pBrowser, url, bCancel);
+}
+
+void CQVConsoleDlg::OnDocumentComplete(CBrowserControl* pBrowser, const QUrl& url)
+{
+    // Script errors of the pages are the pages' business, never a message.
+    if (pBrowser != nullptr)
+        pBrowser->GetDocument().InsertErrorSilencingScript();
+    // The window switches pages first, so the document is shown and has its
+    // query when the controller binds it and calls its OnPageLoad.
+    OnDocumentComplete(url.toString().toStdString());
+    CBrowserHostController::OnDocumentComplete(pBrowser, url);
+}
+
+void CQVConsoleDlg::OnNavigateError(CBrowserControl* pBrowser, const QUrl& url, int errorCode,
+                                    const QString& errorText, bool& bCancel)
+{
+    CBrowserHostController::OnNavigateError(pBrowser, url, errorCode, errorText, bCancel);
+    bCancel = true;
+    // The page that was shown stays, so it stays the current page: its
+    // document keeps getting the window's notifications.
+    if (m_pCurrentPage == nullptr && m_pPreviousPage != nullptr) {
+        m_pCurrentPage = m_pPreviousPage;
+        m_pPreviousPage = nullptr;
+    }
+    if (pBrowser != nullptr && m_pCurrentPage != nullptr)
+        m_strShownUrl = pBrowser->GetLocationURL().toString().toStdString();
+    Report("navigate_error " + url.toString().toStdString() + " " + errorText.toStdString());
 }
 
 int CQVConsoleDlg::QueryDetectedCount() { return m_services.DetectedItemCount(); }

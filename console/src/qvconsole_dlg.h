@@ -17,12 +17,16 @@
 #include "configuration_proxy.h"
 #include "console_services.h"
 #include "page_tree.h"
+// browser_control.h first: the controller header uses the complete type.
+#include "servicelink/html/browser_control.h"
+#include "servicelink/html/browser_host_controller.h"
 #include "skin/skin_dialog.h"
 
 class CMsgRequest;
 
 // The page area. The window asks it to show a URL; it reports back through
-// CQVConsoleDlg::OnBeforeNavigate and OnDocumentComplete.
+// CQVConsoleDlg::OnBeforeNavigate and OnDocumentComplete (a browser control
+// through the window's host controller part, see browser_page_view.h).
 class CQVConsoleDlg;
 class IPageView {
 public:
@@ -56,8 +60,12 @@ enum : int {
     IDC_NEED_HELP = 1075,
 };
 
-class CQVConsoleDlg : public skin::CSkinDialog, public IPageTreeHost {
+class CQVConsoleDlg : public skin::CSkinDialog, public IPageTreeHost, public CBrowserHostController {
 public:
+    // The browser's host flags: a dialog without 3-D border or scroll bars,
+    // form controls in the desktop theme.
+    static constexpr unsigned kBrowserHostFlags = 0x4000D;
+
     // Asks a skinned question with layout LAYOUT; returns the answer id.
     using AskFunction = std::function<int(CQVConsoleDlg& window, const QString& layout)>;
 
@@ -95,6 +103,14 @@ public:
     // The page view's reports.
     void OnBeforeNavigate(const std::string& url);
     void OnDocumentComplete(const std::string& url);
+
+    // The browser's reports, as its host controller: they run the window's
+    // reports above and the controller's own handling (page models); a
+    // navigation that fails is cancelled, so the shown page stays.
+    void OnBeforeNavigate(CBrowserControl* pBrowser, const QUrl& url, bool& bCancel) override;
+    void OnDocumentComplete(CBrowserControl* pBrowser, const QUrl& url) override;
+    void OnNavigateError(CBrowserControl* pBrowser, const QUrl& url, int errorCode, const QString& errorText,
+                         bool& bCancel) override;
 
     // Lookups.
     CCfgPage* FindPage(const std::string& pageFile) const;

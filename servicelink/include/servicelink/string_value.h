@@ -33,7 +33,9 @@ public:
     void Set(std::int64_t value);
     void Set(std::uint64_t value);
     void Set(double value);
-    void Set(bool value) { m_text = value ? "1" : "0"; }
+    // One character assigned, not a C string: GCC 12 at -O2 misreads the
+    // inlined copy of a conditional C string as an overlapping memcpy.
+    void Set(bool value) { m_text.assign(1, value ? '1' : '0'); }
 
     template <typename T>
         requires(!std::is_same_v<std::remove_cvref_t<T>, CStringValue>)

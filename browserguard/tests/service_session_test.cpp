@@ -23,7 +23,8 @@ class ServiceSessionTest : public ::testing::Test {
   }
   void TearDown() override { m_korvad.Stop(); }
 
-  // Stands in for the service's running marker.
+  // korvad holds the running marker while it serves; this makes one without
+  // korvad, or a second holder beside it.
   void MarkServiceRunning() {
     ASSERT_NE(win::Event::Create(kServiceRunningEvent, true, false, m_running), 0xFFFFFFFFu);
     ASSERT_TRUE(m_running.IsOpen());
@@ -36,6 +37,9 @@ class ServiceSessionTest : public ::testing::Test {
 };
 
 TEST_F(ServiceSessionTest, NoConnectionWhileTheServiceIsNotMarkedRunning) {
+  // Without korvad nobody holds the marker.
+  m_korvad.Kill();
+  ASSERT_FALSE(ServiceIsRunning());
   ServiceLink link;
   ServiceConnection connection(link);
   EXPECT_FALSE(connection.Ensure());

@@ -1,6 +1,6 @@
 // korvad: the suite's background service on the session bus.
 //
-//   korvad [--companion-dir DIR]
+//   korvad [--companion-dir DIR] [--definitions FILE] [--config FILE]
 //
 // Runs in the foreground (also under systemd, see korvad.service) and logs
 // to standard error. Its state lives under the state root (KELM_STATE_ROOT).
@@ -17,8 +17,14 @@
 #include "bus/bus_server.h"
 #include "companion_launcher.h"
 #include "config_store.h"
+#include "definitions.h"
+#include "quarantine.h"
+#include "quarantine_store.h"
 #include "request_handlers.h"
+#include "scan_settings.h"
+#include "scanner_service.h"
 #include "service_database.h"
+#include "vault.h"
 #include "servicelink/korva_constants.h"
 #include "win/event.h"
 #include "win/state_root.h"
@@ -44,7 +50,7 @@ void LogToStderr(QtMsgType type, const QMessageLogContext&, const QString& messa
 
 void Usage()
 {
-    std::fprintf(stderr, "usage: korvad [--companion-dir DIR]\n");
+    std::fprintf(stderr, "usage: korvad [--companion-dir DIR] [--definitions FILE] [--config FILE]\n");
 }
 
 }  // namespace
@@ -54,9 +60,15 @@ int main(int argc, char** argv)
     qInstallMessageHandler(LogToStderr);
     QCoreApplication app(argc, argv);
     QString companionDir = qEnvironmentVariable("KORVAD_COMPANION_DIR");
+    std::string definitionsPath;
+    std::string configPath;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--companion-dir") == 0 && i + 1 < argc) {
             companionDir = QString::fromLocal8Bit(argv[++i]);
+        } else if (std::strcmp(argv[i], "--definitions") == 0 && i + 1 < argc) {
+            definitionsPath = argv[++i];
+        } else if (std::strcmp(argv[i], "--config") == 0 && i + 1 < argc) {
+            configPath = argv[++i];
         } else if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("korvad %s\n", KORVAD_VERSION);
             return 0;
@@ -83,13 +95,34 @@ int main(int argc, char** argv)
     QDBusConnection connection = (address != nullptr && *address != '\0')
                                      ? QDBusConnection::connectToBus(QString::fromUtf8(address), QStringLiteral("korvad"))
                                      : QDBusConnection::sessionBus();
+    // Settings and definitions come first: a bad definitions file stops
+    // korvad before it takes the bus name, with the line that is wrong.
+    std::string settingsError;
+    korvad::ScanSettings settings = korvad::LoadScanSettings(
+        configPath, QCoreApplication::applicationDirPath().toStdString(), &settingsError);
+    if (!settingsError.empty())
+        qWarning("%s", settingsError.c_str());
+    if (!definitionsPath.empty())
+        settings.definitionsPath = definitionsPath;
+    auto definitions = std::make_shared<korvad::Definitions>();
+    std::string definitionsError;
+    if (!korvad::LoadDefinitions(settings.definitionsPath, *definitions, &definitionsError)) {
+        qCritical("definitions: %s", definitionsError.c_str());
+        return 1;
+    }
+
     korvad::ServiceDatabase database;
     bus::BusServer server(connection);
     korvad::ConfigStore config(database);
     korvad::CompanionLauncher launcher(QDir(companionDir).absolutePath().toStdString());
     korvad::ServiceContext context{server, config, launcher, KORVAD_VERSION};
+    korvad::QuarantineStore quarantineStore(database, definitions);
+    korvad::Vault vault((win::StateFolderPath(win::StateFolder::Service) / "vault").string());
+    korvad::Quarantine quarantine(quarantineStore, vault, settings);
+    korvad::ScannerService scanner(context, quarantineStore, definitions, settings);
     korvad::RegisterConfigHandlers(context);
-    korvad::RegisterScannerHandlers(context);
+    korvad::RegisterScannerHandlers(context, scanner, *definitions);
+    korvad::RegisterQuarantineHandlers(context, quarantineStore, quarantine);
     korvad::RegisterServiceHandlers(context);
     korvad::RegisterBrowserHandlers(context);
     korvad::RegisterPopupHandlers(context, database);
@@ -107,6 +140,7 @@ int main(int argc, char** argv)
         qCritical("%s", error.c_str());
         return 1;
     }
+    quarantine.Reconcile();
 
     // Clients in other processes (the browser add-on) tell a running service
     // by this machine-wide event: it exists exactly while korvad holds it, and
@@ -117,7 +151,7 @@ int main(int argc, char** argv)
     if (created != win::ERROR_SUCCESS && created != static_cast<win::DWORD>(win::ERROR_ALREADY_EXISTS))
         qWarning("cannot create the running event (error %u)", created);
 
-    qInfo("serving %s (database %s, companions in %s)", NKorvaConstants::SERVICE_BUS_NAME, dbPath.c_str(),
-          launcher.Folder().c_str());
+    qInfo("serving %s (database %s, companions in %s, definitions %s version %s)", NKorvaConstants::SERVICE_BUS_NAME,
+          dbPath.c_str(), launcher.Folder().c_str(), settings.definitionsPath.c_str(), definitions->version.c_str());
     return app.exec();
 }

@@ -1,7 +1,7 @@
 // korvad answers requests from a table of handlers. Each area of the service
 // adds its handlers in its own file through one Register function, so a new
 // area (scanner, quarantine, popups...) is a new file and one line in
-// korvad_service.cpp.
+// main.cpp.
 #pragma once
 
 #include <string>
@@ -12,7 +12,11 @@ namespace korvad {
 
 class CompanionLauncher;
 class ConfigStore;
+class Quarantine;
+class QuarantineStore;
+class ScannerService;
 class ServiceDatabase;
+struct Definitions;
 
 struct ServiceContext {
     bus::BusServer& server;
@@ -22,7 +26,8 @@ struct ServiceContext {
 };
 
 void RegisterConfigHandlers(ServiceContext& context);
-void RegisterScannerHandlers(ServiceContext& context);
+void RegisterScannerHandlers(ServiceContext& context, ScannerService& scanner, const Definitions& definitions);
+void RegisterQuarantineHandlers(ServiceContext& context, QuarantineStore& store, Quarantine& quarantine);
 void RegisterServiceHandlers(ServiceContext& context);
 void RegisterBrowserHandlers(ServiceContext& context);
 void RegisterPopupHandlers(ServiceContext& context, ServiceDatabase& database);

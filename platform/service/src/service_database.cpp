@@ -40,6 +40,49 @@ const char* const kMigrations[] = {
     "CREATE TABLE popup_blankets("
     "  domain TEXT PRIMARY KEY,"
     "  state TEXT NOT NULL CHECK(state IN ('allow', 'block')));",
+    // to version 4: scans, the items they found and what the quarantine did
+    // with them (vault file or restore copy), failed removals, optimizations
+    "CREATE TABLE scans("
+    "  id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    "  scan_type TEXT NOT NULL,"
+    "  started INTEGER NOT NULL,"
+    "  ended INTEGER,"
+    "  outcome TEXT NOT NULL DEFAULT '');"
+    "CREATE TABLE quarantine_items("
+    "  item_code TEXT PRIMARY KEY,"
+    "  package_code TEXT NOT NULL,"
+    "  definition_id INTEGER NOT NULL,"
+    "  class TEXT NOT NULL,"
+    "  path TEXT NOT NULL,"
+    "  item_name TEXT NOT NULL,"
+    "  item_data TEXT NOT NULL DEFAULT '',"
+    "  target_info TEXT NOT NULL DEFAULT '',"
+    "  target_source INTEGER NOT NULL DEFAULT 0,"
+    "  status TEXT NOT NULL CHECK(status IN ('found', 'quarantined', 'removed', 'restored', 'allowed')),"
+    "  scan_id INTEGER,"
+    "  time_found INTEGER NOT NULL,"
+    "  time_quarantined INTEGER NOT NULL DEFAULT 0,"
+    "  package_name TEXT NOT NULL DEFAULT '',"
+    "  package_type TEXT NOT NULL DEFAULT '',"
+    "  severity INTEGER NOT NULL DEFAULT 0,"
+    "  vault_name TEXT NOT NULL DEFAULT '',"
+    "  restore_data TEXT NOT NULL DEFAULT '');"
+    "CREATE INDEX quarantine_items_key ON quarantine_items(class, path, definition_id);"
+    "CREATE INDEX quarantine_items_package ON quarantine_items(package_code, status);"
+    "CREATE INDEX quarantine_items_scan ON quarantine_items(scan_id);"
+    "CREATE TABLE failed_items("
+    "  full_path TEXT PRIMARY KEY,"
+    "  path TEXT NOT NULL,"
+    "  item_code TEXT NOT NULL,"
+    "  package_code TEXT NOT NULL,"
+    "  package_name TEXT NOT NULL,"
+    "  severity INTEGER NOT NULL);"
+    "CREATE TABLE optimize_items("
+    "  id INTEGER PRIMARY KEY,"
+    "  key TEXT NOT NULL,"
+    "  type TEXT NOT NULL,"
+    "  data TEXT NOT NULL,"
+    "  state TEXT NOT NULL DEFAULT 'optimized' CHECK(state IN ('optimized', 'restored')));",
 };
 static_assert(sizeof(kMigrations) / sizeof(kMigrations[0]) == kSchemaVersion);
 
@@ -169,6 +212,11 @@ std::string Statement::Text(int column) const
 }
 
 int Statement::Int(int column) const { return m_stmt != nullptr ? sqlite3_column_int(m_stmt, column) : 0; }
+
+long long Statement::Int64(int column) const
+{
+    return m_stmt != nullptr ? sqlite3_column_int64(m_stmt, column) : 0;
+}
 
 void Statement::Reset()
 {

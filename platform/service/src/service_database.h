@@ -11,7 +11,7 @@ namespace korvad {
 // The schema version this build writes. Each migration step raises the
 // version by one inside its own transaction, so a crash mid-way leaves the
 // file at the last completed version.
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 4;
 
 class ServiceDatabase {
 public:
@@ -57,6 +57,7 @@ public:
     int Step();  // SQLITE_ROW, SQLITE_DONE or an error
     std::string Text(int column) const;
     int Int(int column) const;
+    long long Int64(int column) const;
     void Reset();
 
 private:

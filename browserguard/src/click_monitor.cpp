@@ -1,6 +1,7 @@
 #include "browserguard/click_monitor.h"
 
 #include <string>
+#include <vector>
 
 #include "browserguard/clickable.h"
 #include "win/ui/window_ops.h"
@@ -17,8 +18,10 @@ bool InPageWindow(kb::HWND w) {
 }  // namespace
 
 ClickMonitor& ClickMonitor::Process() {
-  static ClickMonitor monitor;
-  return monitor;
+  // Never destroyed: its records hold browsers of the host, which must not
+  // be released by static destructors after the host's objects are gone.
+  static ClickMonitor* monitor = new ClickMonitor;
+  return *monitor;
 }
 
 void ClickMonitor::SetJudge(ClickJudge* judge) {
@@ -76,6 +79,25 @@ void ClickMonitor::DetachAll() {
   std::lock_guard lock(m_lock);
   while (!m_threads.empty()) DetachLocked(m_threads.begin()->first);
   m_windows.clear();
+}
+
+void ClickMonitor::DetachBrowser(win::IUnknown* browser) {
+  if (browser == nullptr) return;
+  std::vector<win::CComPtr<win::IUnknown>> released;
+  {
+    std::lock_guard lock(m_lock);
+    for (auto w = m_windows.begin(); w != m_windows.end();) {
+      if (w->second.browser.get() == browser) {
+        released.push_back(std::move(w->second.browser));
+        w = m_windows.erase(w);
+      } else {
+        ++w;
+      }
+    }
+    for (auto& [thread, monitor] : m_threads)
+      if (monitor.browser.get() == browser) released.push_back(std::move(monitor.browser));
+  }
+  // Released outside the lock: a last reference may run the browser's teardown.
 }
 
 bool ClickMonitor::HasThread(kb::DWORD t) {

@@ -103,6 +103,23 @@ TEST_F(ClickMonitorTest, OneHookPerThreadAndRecordsUntilDetach) {
   EXPECT_EQ(m_browser->RefCount(), 1u) << "detaching lets go of the browser";
 }
 
+TEST_F(ClickMonitorTest, AClosedBrowserIsLetGoButTheThreadStaysHooked) {
+  auto& monitor = ClickMonitor::Process();
+  FakeBrowser* other = new FakeBrowser;
+  ASSERT_TRUE(monitor.AttachWindow(Page(), m_browser));
+  ASSERT_TRUE(monitor.AttachWindow(Frame(), other));
+  monitor.DetachBrowser(m_browser);
+  EXPECT_EQ(m_browser->RefCount(), 1u) << "no record or monitor keeps the closed browser";
+  EXPECT_EQ(monitor.WindowCount(), 1u) << "the other browser's window stays watched";
+  EXPECT_TRUE(monitor.HasThread(kb::GetCurrentThreadId()));
+  // A click in the closed browser's page finds no browser: it asks for nothing.
+  kb::RunMouseHooks(kb::WM_LBUTTONUP, Page(), kb::POINT{5, 5});
+  ASSERT_EQ(m_judge.calls.size(), 1u);
+  EXPECT_EQ(m_judge.calls[0].kind, Call::Reset);
+  monitor.DetachAll();
+  other->Release();
+}
+
 TEST_F(ClickMonitorTest, JudgesPageClicksAndPassesEveryEventOn) {
   auto& monitor = ClickMonitor::Process();
   ASSERT_TRUE(monitor.AttachWindow(Page(), m_browser));

@@ -43,6 +43,9 @@ class ClickMonitor {
   // Removes T's hook and the records of its windows.
   void DetachThread(kb::DWORD t);
   void DetachAll();
+  // The browser closed: the records of its windows go, and a thread monitor
+  // that names it lets go of it, so no closed browser is kept alive.
+  void DetachBrowser(win::IUnknown* browser);
 
   bool HasThread(kb::DWORD t);
   std::size_t WindowCount();

@@ -71,6 +71,8 @@ class NavigationDecider {
   bool active() const { return m_active; }
   bool authorized() const { return m_authorized; }
   bool killOnComplete() const { return m_killOnComplete; }
+  // A tab opener whose process is quitting closes when its page completes.
+  void SetKillOnComplete(bool kill) { m_killOnComplete = kill; }
   int32_t popupId() const { return m_popupId; }
 
   // Top-level form; true when allowed.

@@ -6,6 +6,8 @@
 //     --screenshot FILE     save a picture of the first window once its
 //                           page has loaded (or after --timeout), then quit
 //     --timeout MS          how long --screenshot waits at most (15000)
+//     --delay MS            how long --screenshot waits after the load,
+//                           for the page's own timers (800)
 //     --size WxH            size of the first window (1024x720)
 //
 // Without an address the first window opens the start page from the
@@ -24,6 +26,7 @@
 #include <QTimer>
 #include <QWebEngineLoadingInfo>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -64,9 +67,12 @@ int main(int argc, char** argv)
                                   QStringLiteral("file"));
     QCommandLineOption timeout(QStringLiteral("timeout"), QStringLiteral("Most milliseconds --screenshot waits."),
                                QStringLiteral("ms"), QStringLiteral("15000"));
+    QCommandLineOption delay(QStringLiteral("delay"),
+                             QStringLiteral("Milliseconds --screenshot waits after the page loaded."),
+                             QStringLiteral("ms"), QStringLiteral("800"));
     QCommandLineOption size(QStringLiteral("size"), QStringLiteral("First window size, WxH."), QStringLiteral("size"),
                             QStringLiteral("1024x720"));
-    parser.addOptions({noAddOns, downloadDir, screenshot, timeout, size});
+    parser.addOptions({noAddOns, downloadDir, screenshot, timeout, delay, size});
     parser.addPositionalArgument(QStringLiteral("address"), QStringLiteral("Pages to open, one window each."));
     parser.process(app);
 
@@ -106,12 +112,13 @@ int main(int argc, char** argv)
         QString file = parser.value(screenshot);
         QPointer<kb::engine::CFrameWindow> frame(firstBrowser->frame());
         bool saved = false;
-        auto save = [&saved, frame, file] {
+        const int settle = std::max(0, parser.value(delay).toInt());
+        auto save = [&saved, frame, file, settle] {
             if (saved)
                 return;
             saved = true;
-            // Give the compositor a moment to paint the finished page.
-            QTimer::singleShot(800, [frame, file] {
+            // Give the compositor (and the page's own timers) a moment.
+            QTimer::singleShot(settle, [frame, file] {
                 int code = 1;
                 if (!frame.isNull() && frame->grab().save(file)) {
                     std::printf("kelmbrowse: saved %s\n", qPrintable(file));

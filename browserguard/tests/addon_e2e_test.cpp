@@ -1,0 +1,230 @@
+// The add-on in the browser against the real service: kelmbrowse (offscreen)
+// loads qvbrowserguard from the registry, korvad runs on a private bus, and
+// the pages come from a loopback HTTP server. Clicks are real mouse events
+// sent to the page's web view.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPointer>
+#include <memory>
+#include <vector>
+
+#include "browser/addon_registry.h"
+#include "browser/com_runtime.h"
+#include "browser/menu.h"
+#include "browser_host.h"
+#include "browser_page.h"
+#include "browser_windows.h"
+#include "browserguard/registration.h"
+#include "bus_testing.h"
+#include "servicelink/msg_request.h"
+#include "test_support.h"
+#include "web_browser_object.h"
+
+namespace browserguard {
+namespace {
+
+using browser_test::Spin;
+using browser_test::WaitFor;
+using kb::engine::CWebBrowser;
+
+// Records whether a window was ever shown.
+class ShowWatcher : public QObject {
+ public:
+  bool shown = false;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) shown = true;
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+class AddOnEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_root = std::make_unique<browser_test::ScopedStateRoot>();
+    std::string error;
+    ASSERT_TRUE(m_bus.Start(&error)) << error;
+    ASSERT_TRUE(bus_testing::StartKorvad(m_korvad, KORVAD_PATH, m_root->path().string()));
+
+    // Registration as the library writes it, and the helper-object list as
+    // an installer writes it.
+    void* addOn = ::dlopen(QVBROWSERGUARD_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(addOn, nullptr) << ::dlerror();
+    auto registerServer = reinterpret_cast<win::PFN_DllRegisterServer>(::dlsym(addOn, "DllRegisterServer"));
+    ASSERT_NE(registerServer, nullptr);
+    ASSERT_EQ(registerServer(), win::S_OK);
+    ASSERT_EQ(win::RegisterBrowserHelperObject(win::Hive::LocalMachine, CLSID_BrowserHelper), win::ERROR_SUCCESS);
+
+    m_server = std::make_unique<browser_test::LocalHttpServer>();
+    m_server->Add(QStringLiteral("/popup"), "<html><head><title>Popup</title></head><body>popup</body></html>");
+    m_server->Add(QStringLiteral("/onload"),
+                  "<html><head><title>Opens on load</title></head><body>opener"
+                  "<script>window.open('/popup', 'pop', 'width=320,height=200');</script></body></html>");
+    m_host = std::make_unique<kb::engine::CBrowserHost>();
+    QObject::connect(m_host.get(), &kb::engine::CBrowserHost::browserCreated, m_host.get(), [this](CWebBrowser* b) {
+      auto watcher = std::make_unique<ShowWatcher>();
+      if (b->frame() != nullptr) b->frame()->installEventFilter(watcher.get());
+      m_created.push_back({QPointer<kb::engine::CFrameWindow>(b->frame()), std::move(watcher)});
+    });
+  }
+
+  void TearDown() override {
+    m_host.reset();
+    Spin(50);
+    m_created.clear();
+    m_server.reset();
+    m_korvad.Stop();
+    m_bus.Stop();
+    m_root.reset();
+  }
+
+  // A page whose button opens TARGET in a new window.
+  static QByteArray ButtonPage(const QString& target) {
+    return "<html><head><title>Button</title><style>body{margin:0}</style></head><body>"
+           "<button id='open' style='position:absolute;left:20px;top:20px;width:200px;height:60px' "
+           "onclick=\"window.open('" +
+           target.toUtf8() +
+           "', 'clicked', 'width=320,height=200')\">Open a window</button>"
+           "<p style='position:absolute;left:20px;top:200px'>plain text</p></body></html>";
+  }
+
+  // Opens URL in a window and waits for its page to load.
+  CWebBrowser* Open(const QString& url) {
+    CWebBrowser* browser = m_host->OpenWindow(QUrl(url));
+    EXPECT_NE(browser, nullptr);
+    if (browser == nullptr) return nullptr;
+    bool loaded = false;
+    QObject::connect(browser->page(), &QWebEnginePage::loadFinished, m_host.get(), [&loaded](bool) { loaded = true; });
+    EXPECT_TRUE(WaitFor([&] { return loaded; })) << url.toStdString();
+    return browser;
+  }
+
+  // A left click at (X, Y) of the page, as the mouse makes it.
+  static void Click(CWebBrowser* browser, int x, int y) {
+    QWidget* view = browser->tab()->page();
+    QWidget* target = view->focusProxy() != nullptr ? view->focusProxy() : view;
+    const QPointF local(x, y);
+    const QPointF global = target->mapToGlobal(local);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      QMouseEvent event(type, local, global, Qt::LeftButton,
+                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+      QApplication::sendEvent(target, &event);
+    }
+  }
+
+  static CMsgResults Ask(const std::string& name, CMsgRequest& request) { return request.Execute(name, 5000); }
+
+  long long BlockedCount() {
+    CMsgRequest request;
+    const CMsgResults results = Ask("korva.justice.popup.query_statistics", request);
+    EXPECT_TRUE(results.Succeeded()) << results.GetErrorText();
+    return results.GetCursor()["popup_count"].ToInteger64();
+  }
+
+  void SetBlanket(const std::string& state, const QString& site) {
+    CMsgRequest request;
+    request["state"] = state;
+    CMsgRowSet row("sites");
+    row.AddColumn("url");
+    row.SetValue(row.AddRow(), "url", site.toStdString() + "/");
+    request.SetExParams(std::move(row));
+    const CMsgResults results = Ask("korva.justice.popup.apply_blanket", request);
+    ASSERT_TRUE(results.Succeeded()) << results.GetErrorText();
+  }
+
+  QString Site() const { return m_server->Url({}).mid(QStringLiteral("http://").size()); }
+
+  size_t Browsers() const { return m_host->browsers().size(); }
+  bool AnyOtherWindowShown(kb::engine::CFrameWindow* except) const {
+    for (const auto& created : m_created)
+      if (created.frame != except && created.watcher->shown) return true;
+    return false;
+  }
+
+  std::unique_ptr<browser_test::ScopedStateRoot> m_root;
+  bus_testing::PrivateBus m_bus;
+  bus_testing::ChildProcess m_korvad;
+  std::unique_ptr<browser_test::LocalHttpServer> m_server;
+  std::unique_ptr<kb::engine::CBrowserHost> m_host;
+  struct Created {
+    QPointer<kb::engine::CFrameWindow> frame;
+    std::unique_ptr<ShowWatcher> watcher;
+  };
+  std::vector<Created> m_created;
+};
+
+TEST_F(AddOnEndToEnd, AWindowOpenedOnLoadWithoutAClickIsRefusedAndCounted) {
+  ASSERT_EQ(BlockedCount(), 0);
+  CWebBrowser* opener = Open(m_server->Url(QStringLiteral("/onload")));
+  ASSERT_NE(opener, nullptr);
+  // The page's window was made (by the add-on) and closed again.
+  EXPECT_TRUE(WaitFor([&] { return m_created.size() >= 2 && Browsers() == 1; }));
+  EXPECT_TRUE(WaitFor([&] { return BlockedCount() == 1; }));
+  Spin(300);
+  EXPECT_EQ(Browsers(), 1u);
+  EXPECT_FALSE(AnyOtherWindowShown(opener->frame())) << "a refused popup is never shown";
+  EXPECT_FALSE(m_server->requests().contains(QStringLiteral("/popup"))) << "nothing of it was loaded";
+  EXPECT_TRUE(opener->frame()->isVisible()) << "the opener stays";
+}
+
+TEST_F(AddOnEndToEnd, AWindowTheUserClickedForOpens) {
+  m_server->Add(QStringLiteral("/button"), ButtonPage(QStringLiteral("/clicked")));
+  m_server->Add(QStringLiteral("/clicked"), "<html><head><title>Clicked</title></head><body>asked for</body></html>");
+  CWebBrowser* opener = Open(m_server->Url(QStringLiteral("/button")));
+  ASSERT_NE(opener, nullptr);
+  Click(opener, 60, 40);
+  ASSERT_TRUE(WaitFor([&] { return m_server->requests().contains(QStringLiteral("/clicked")); }));
+  ASSERT_TRUE(WaitFor([&] { return Browsers() == 2; }));
+  CWebBrowser* popup = m_host->browsers().back();
+  EXPECT_TRUE(WaitFor([&] { return popup->frame() != nullptr && popup->frame()->isVisible(); }));
+  Spin(300);
+  EXPECT_EQ(Browsers(), 2u) << "the window the user asked for stays";
+  EXPECT_EQ(BlockedCount(), 0);
+
+  // A click on plain text asks for nothing: a window the page opens next is refused.
+  Click(opener, 40, 210);
+  Spin(100);
+  const int before = static_cast<int>(m_created.size());
+  opener->page()->runJavaScript(QStringLiteral("window.open('/popup', 'later', 'width=200,height=100');"));
+  EXPECT_TRUE(WaitFor([&] { return static_cast<int>(m_created.size()) > before; }));
+  EXPECT_TRUE(WaitFor([&] { return BlockedCount() == 1; }));
+  EXPECT_TRUE(WaitFor([&] { return Browsers() == 2; }));
+}
+
+TEST_F(AddOnEndToEnd, ASiteWithAnAllowBlanketKeepsItsPopups) {
+  SetBlanket("allow", Site());
+  CWebBrowser* opener = Open(m_server->Url(QStringLiteral("/onload")));
+  ASSERT_NE(opener, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return m_server->requests().contains(QStringLiteral("/popup")); }));
+  ASSERT_TRUE(WaitFor([&] { return Browsers() == 2; }));
+  CWebBrowser* popup = m_host->browsers().back();
+  EXPECT_TRUE(WaitFor([&] { return popup->frame() != nullptr && popup->frame()->isVisible(); }));
+  Spin(300);
+  EXPECT_EQ(Browsers(), 2u);
+  EXPECT_EQ(BlockedCount(), 0);
+}
+
+TEST_F(AddOnEndToEnd, ASiteWithABlockBlanketLosesEvenClickedPopups) {
+  // The opener is on one site, the window it opens on another, whose blanket blocks.
+  const QString popupSite = Site();
+  const QString openerBase = m_server->Url({}).replace(QStringLiteral("127.0.0.1"), QStringLiteral("localhost"));
+  m_server->Add(QStringLiteral("/button"), ButtonPage(m_server->Url(QStringLiteral("/clicked"))));
+  m_server->Add(QStringLiteral("/clicked"), "<html><body>never</body></html>");
+  SetBlanket("block", popupSite);
+  CWebBrowser* opener = Open(openerBase + QStringLiteral("/button"));
+  ASSERT_NE(opener, nullptr);
+  Click(opener, 60, 40);
+  EXPECT_TRUE(WaitFor([&] { return m_created.size() >= 2 && BlockedCount() == 1; }));
+  EXPECT_TRUE(WaitFor([&] { return Browsers() == 1; }));
+  Spin(300);
+  EXPECT_EQ(Browsers(), 1u);
+  EXPECT_FALSE(AnyOtherWindowShown(opener->frame()));
+  EXPECT_FALSE(m_server->requests().contains(QStringLiteral("/clicked")));
+}
+
+}  // namespace
+}  // namespace browserguard

@@ -71,6 +71,19 @@ bool SetString(win::Hive hive, const std::string& key, const std::string& name, 
     return true;
 }
 
+// The markers the definitions look for, decoded only at run time: the
+// program's own bytes must not match them, or every scan of a folder that
+// holds it (or of its running process) would find it.
+std::string Unhex(const char* hex)
+{
+    std::string out;
+    for (const char* p = hex; p[0] != '\0' && p[1] != '\0'; p += 2) {
+        auto digit = [](char c) { return c <= '9' ? c - '0' : c - 'a' + 10; };
+        out += static_cast<char>(digit(p[0]) * 16 + digit(p[1]));
+    }
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -93,9 +106,11 @@ int main(int argc, char** argv)
     bool ok = true;
     // Detected: content patterns, a file name and a file known by its hash.
     ok &= WriteFile(folder / "Downloads" / "free_toolbar_setup.txt",
-                    "Setup notes. Marker: KELM-DEMO-TOOLBAR-SAMPLE (harmless demo text)\n");
+                    "Setup notes. Marker: " + Unhex("4b454c4d2d44454d4f2d544f4f4c4241522d53414d504c45") +
+                        " (harmless demo text)\n");
     ok &= WriteFile(folder / "AppData" / "DemoBar" / "demobar_helper.dat", "demo helper data, harmless\n");
-    ok &= WriteFile(folder / "Documents" / "notes" / "keys.log", "KELM-DEMO-KEYPEEK sample log, harmless\n");
+    ok &= WriteFile(folder / "Documents" / "notes" / "keys.log",
+                    Unhex("4b454c4d2d44454d4f2d4b45595045454b") + " sample log, harmless\n");
     ok &= WriteFile(folder / "Cache" / "blob.bin", "KELM demo sample: a harmless file matched by its SHA-256.\n");
     // Clean look-alikes: part of a marker, a near name, same size as the
     // hashed file with other bytes, and ordinary files.

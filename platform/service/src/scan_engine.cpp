@@ -191,6 +191,8 @@ void ScanEngine::Report(ScanObserver& observer, const std::string& scanner, cons
     progress.scannerPercent = total == 0 ? 100 : static_cast<int>(std::min<std::uint64_t>(100, done * 100 / total));
     progress.totalPercent = std::min(100, base + span * progress.scannerPercent / 100);
     observer.OnProgress(progress);
+    if (m_settings.throttleMicros > 0 && !item.empty())
+        ::usleep(m_settings.throttleMicros);
 }
 
 void ScanEngine::Run(const ScanJob& job, ScanControl& control, ScanObserver& observer)

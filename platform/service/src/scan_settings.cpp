@@ -37,6 +37,12 @@ bool Apply(ScanSettings& settings, const std::string& key, const std::string& va
         if (value.empty() || *end != '\0' || bytes == 0)
             return false;
         settings.maxFileBytes = bytes;
+    } else if (key == "scan_throttle_us") {
+        char* end = nullptr;
+        const unsigned long micros = std::strtoul(value.c_str(), &end, 10);
+        if (value.empty() || *end != '\0' || micros > 1000000)
+            return false;
+        settings.throttleMicros = static_cast<std::uint32_t>(micros);
     } else {
         return false;
     }
@@ -121,6 +127,7 @@ ScanSettings LoadScanSettings(const std::string& configPath, const std::string& 
         {"KORVAD_DEFINITIONS", "definitions"}, {"KORVAD_QUICK_FOLDERS", "quick_folders"},
         {"KORVAD_FULL_FOLDERS", "full_folders"}, {"KORVAD_HOSTS_FILE", "hosts_file"},
         {"KORVAD_COOKIE_FILE", "cookie_file"}, {"KORVAD_MAX_FILE_SIZE", "max_file_size"},
+        {"KORVAD_SCAN_THROTTLE_US", "scan_throttle_us"},
     };
     for (const auto& [variable, key] : kVariables) {
         const char* value = std::getenv(variable);

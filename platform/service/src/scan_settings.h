@@ -21,6 +21,9 @@ struct ScanSettings {
     std::string cookieFile;
     std::uint64_t maxFileBytes = 32u << 20;  // files are read (and hashed) up to this many bytes
     std::string procRoot = "/proc";
+    // A pause after every element examined, to watch a demo scan (or pause
+    // one in a test); 0 in normal use.
+    std::uint32_t throttleMicros = 0;
 };
 
 // The folder `korvad-demo-area` plants into by default: "demo-area" beside

@@ -95,6 +95,8 @@ struct ScannerService::Mailbox {
     bool finished = false;
     std::string exception;
     std::optional<ScanProgress> progress;
+    std::vector<ScanProgress> scannerStarts;  // the first report of each scanner
+    std::string scanner;
     std::vector<Finding> findings;
 };
 
@@ -109,6 +111,11 @@ public:
     void OnProgress(const ScanProgress& progress) override
     {
         std::lock_guard<std::mutex> lock(m_mailbox->mutex);
+        // Every scanner shows up at least once, however fast it was done.
+        if (progress.scanner != m_mailbox->scanner) {
+            m_mailbox->scanner = progress.scanner;
+            m_mailbox->scannerStarts.push_back(progress);
+        }
         m_mailbox->progress = progress;
     }
     void OnFinding(Finding finding) override
@@ -255,6 +262,7 @@ void ScannerService::Drain()
     bool initialized = false, finished = false;
     std::string exception;
     std::optional<ScanProgress> progress;
+    std::vector<ScanProgress> starts;
     std::vector<Finding> findings;
     {
         std::lock_guard<std::mutex> lock(m_mailbox->mutex);
@@ -262,6 +270,7 @@ void ScannerService::Drain()
         finished = m_mailbox->finished;
         exception = m_mailbox->exception;
         progress.swap(m_mailbox->progress);
+        starts.swap(m_mailbox->scannerStarts);
         findings.swap(m_mailbox->findings);
     }
     if (initialized && !m_initializedSent) {
@@ -297,16 +306,13 @@ void ScannerService::Drain()
         if (std::find(m_packageOrder.begin(), m_packageOrder.end(), code) == m_packageOrder.end())
             m_packageOrder.push_back(code);
     }
+    // The latest progress of this tick, after the start of each scanner
+    // that began within it (all but the last of those are otherwise lost).
     if (progress) {
+        for (std::size_t i = 0; i + 1 < starts.size(); ++i)
+            NotifyProgress(starts[i]);
         m_last = *progress;
-        CDictionary values;
-        values["scan_event"] = "progress";
-        values["scan_item"] = m_last.item;
-        values["scan_scanner"] = m_last.scanner;
-        values["scan_total"] = m_last.totalPercent;
-        values["scan_percent"] = m_last.scannerPercent;
-        values["scan_elements"] = static_cast<std::int64_t>(m_last.elements);
-        Notify(values);
+        NotifyProgress(m_last);
     }
     if (finished) {
         m_timer.stop();
@@ -332,6 +338,18 @@ void ScannerService::Drain()
         qInfo("scan %lld %s: %llu elements, %zu packages", m_scanId, outcome.c_str(),
               static_cast<unsigned long long>(m_last.elements), m_packageOrder.size());
     }
+}
+
+void ScannerService::NotifyProgress(const ScanProgress& progress)
+{
+    CDictionary values;
+    values["scan_event"] = "progress";
+    values["scan_item"] = progress.item;
+    values["scan_scanner"] = progress.scanner;
+    values["scan_total"] = progress.totalPercent;
+    values["scan_percent"] = progress.scannerPercent;
+    values["scan_elements"] = static_cast<std::int64_t>(progress.elements);
+    Notify(values);
 }
 
 void ScannerService::RecordLastScan()

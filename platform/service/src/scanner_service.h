@@ -4,7 +4,8 @@
 //
 // The worker never touches the database or the bus. It leaves its reports
 // in a small locked mailbox; a 50 ms timer on the main thread drains it, so
-// progress reaches clients at most 20 times a second, threats of one
+// progress reaches clients at most 20 times a second (plus one report for
+// each scanner that started and ended within a tick), threats of one
 // package within one tick travel as one notification with their count, and
 // the end of a scan is announced exactly once, after everything it found.
 #pragma once
@@ -52,6 +53,7 @@ private:
     void Drain();
     void Finish();
     void Notify(CDictionary values);
+    void NotifyProgress(const ScanProgress& progress);
     void ApplyNice();
     void RecordLastScan();
 

@@ -365,7 +365,7 @@ TEST_F(KorvadTest, MigratesAnOlderSchemaKeepingItsValues)
     ASSERT_EQ(Set(S, "last_scan_type", "quick", "user", "1001"), KORVA_OK);
     EXPECT_EQ(Get(S, "last_scan_type", "system").GetCursor()["value"].ToString(), "custom");
     m_korvad.Stop();
-    EXPECT_EQ(SchemaVersion(path), 3);
+    EXPECT_EQ(SchemaVersion(path), 4);
 }
 
 TEST_F(KorvadTest, RefusesADatabaseFromANewerVersion)

@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
 #include <QPointer>
 #include <memory>
 #include <vector>
@@ -22,6 +25,8 @@
 #include "servicelink/msg_request.h"
 #include "test_support.h"
 #include "web_browser_object.h"
+#include "win/ui/window_handle.h"
+#include "win/ui/window_ops.h"
 
 namespace browserguard {
 namespace {
@@ -224,6 +229,82 @@ TEST_F(AddOnEndToEnd, ASiteWithABlockBlanketLosesEvenClickedPopups) {
   EXPECT_EQ(Browsers(), 1u);
   EXPECT_FALSE(AnyOtherWindowShown(opener->frame()));
   EXPECT_FALSE(m_server->requests().contains(QStringLiteral("/clicked")));
+}
+
+TEST_F(AddOnEndToEnd, AWebPageDialogNobodyAskedForIsDroppedUnlessTheSiteIsAllowed) {
+  m_server->Add(QStringLiteral("/dialog"), "<html><head><title>Dialog</title></head><body>dialog</body></html>");
+  m_server->Add(QStringLiteral("/asks"), "<html><head><title>Asks</title></head><body>asks"
+                                         "<script>showModalDialog('/dialog');</script></body></html>");
+  CWebBrowser* page = Open(m_server->Url(QStringLiteral("/asks")));
+  ASSERT_NE(page, nullptr);
+  // Dropped before its creator had it: reported (and counted) for the site, never loaded.
+  EXPECT_TRUE(WaitFor([&] { return BlockedCount() == 1; }));
+  Spin(300);
+  EXPECT_FALSE(m_server->requests().contains(QStringLiteral("/dialog")));
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    EXPECT_FALSE(widget->isVisible() && win::GetClassName(win::HwndFromWidget(widget)) ==
+                                            QLatin1String(kb::kWebPageDialogClass));
+
+  // On a site with an allow blanket the dialog is kept and shows its page.
+  SetBlanket("allow", Site());
+  page->page()->runJavaScript(QStringLiteral("showModalDialog('/dialog');"));
+  EXPECT_TRUE(WaitFor([&] { return m_server->requests().contains(QStringLiteral("/dialog")); }));
+  EXPECT_EQ(BlockedCount(), 1);
+}
+
+// Answers the next message box the add-on raises with BUTTON, as a user would.
+void AnswerNextMessageBox(QMessageBox::StandardButton button, QString* seenText) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, button, seenText] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    *seenText = box->windowTitle() + QLatin1Char('|') + box->text();
+    box->button(button)->click();
+    timer->stop();
+    timer->deleteLater();
+  });
+  timer->start(20);
+}
+
+TEST_F(AddOnEndToEnd, TheWindowMenuCarriesThePopupCommands) {
+  m_server->Add(QStringLiteral("/page"), "<html><head><title>Page</title></head><body>page</body></html>");
+  CWebBrowser* browser = Open(m_server->Url(QStringLiteral("/page")));
+  ASSERT_NE(browser, nullptr);
+  win::SHANDLE_PTR handle = 0;
+  ASSERT_EQ(browser->get_HWND(&handle), win::S_OK);
+  const kb::HWND frame = reinterpret_cast<kb::HWND>(handle);
+  const std::string site = Site().toStdString();
+
+  // "Blanket this domain" > "Allow All Popups", answered Yes.
+  QString question;
+  AnswerNextMessageBox(QMessageBox::Yes, &question);
+  kb::ShowSystemMenu(frame, QPoint(10, 10), [&](kb::HMENU menu) -> kb::UINT {
+    EXPECT_EQ(kb::GetMenuItemID(menu, 0), 0x10u);
+    EXPECT_EQ(kb::GetMenuText(menu, 0, kb::MF_BYPOSITION), QStringLiteral("Block this popup"));
+    EXPECT_EQ(kb::GetMenuText(menu, 1, kb::MF_BYPOSITION), QString::fromStdString("Blanket '" + site + "'"));
+    EXPECT_NE(kb::GetMenuState(menu, 0x12, kb::MF_BYCOMMAND) & kb::MF_CHECKED, 0u) << "no allow blanket yet";
+    EXPECT_EQ(kb::GetMenuState(menu, 0x11, kb::MF_BYCOMMAND) & kb::MF_CHECKED, 0u);
+    return 0x11;
+  });
+  EXPECT_EQ(question, QString::fromStdString("Allow Domain Popups|Would you also like to allow all currently blocked "
+                                             "popups from " + site + "?"));
+  CMsgRequest info;
+  info["url"] = site + "/page";
+  EXPECT_TRUE(WaitFor([&] { return Ask("korva.justice.popup.get_blanket_info", info).GetCursor()["blanket"].ToString() == "allow"; }));
+  kb::ShowSystemMenu(frame, QPoint(10, 10), [&](kb::HMENU menu) -> kb::UINT {
+    EXPECT_NE(kb::GetMenuState(menu, 0x11, kb::MF_BYCOMMAND) & kb::MF_CHECKED, 0u) << "the allow blanket shows";
+    return 0;
+  });
+
+  // "Block this popup": the page's address is blocked from now on, even
+  // clicked and on an allowed site, and its tab closes.
+  kb::ShowSystemMenu(frame, QPoint(10, 10), [](kb::HMENU) -> kb::UINT { return 0x10; });
+  EXPECT_TRUE(WaitFor([&] { return Browsers() == 0; }));
+  EXPECT_EQ(BlockedCount(), 0) << "the user's own block is not a hit";
+  CMsgRequest authorize;
+  authorize["url"] = site + "/page";
+  authorize["solicited"] = 1;
+  EXPECT_EQ(Ask("korva.justice.popup.authorize", authorize).GetCursor()["block"].ToInteger(), 1);
 }
 
 }  // namespace

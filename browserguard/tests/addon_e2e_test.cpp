@@ -62,6 +62,8 @@ class AddOnEndToEnd : public ::testing::Test {
     auto registerServer = reinterpret_cast<win::PFN_DllRegisterServer>(::dlsym(addOn, "DllRegisterServer"));
     ASSERT_NE(registerServer, nullptr);
     ASSERT_EQ(registerServer(), win::S_OK);
+    m_canUnloadNow = reinterpret_cast<win::PFN_DllCanUnloadNow>(::dlsym(addOn, "DllCanUnloadNow"));
+    ASSERT_NE(m_canUnloadNow, nullptr);
     ASSERT_EQ(win::RegisterBrowserHelperObject(win::Hive::LocalMachine, CLSID_BrowserHelper), win::ERROR_SUCCESS);
 
     m_server = std::make_unique<browser_test::LocalHttpServer>();
@@ -144,6 +146,14 @@ class AddOnEndToEnd : public ::testing::Test {
   QString Site() const { return m_server->Url({}).mid(QStringLiteral("http://").size()); }
 
   size_t Browsers() const { return m_host->browsers().size(); }
+
+  // Closes every browser; then no add-on object may be left (each frame
+  // released exactly its own reference, nothing else kept one).
+  void CloseAllAndCheckNoAddOnObjectLeft() {
+    EXPECT_EQ(m_canUnloadNow(), win::S_FALSE) << "the open browsers have their add-on objects";
+    m_host.reset();
+    EXPECT_TRUE(WaitFor([&] { return m_canUnloadNow() == win::S_OK; }, 5000)) << "an add-on object was left";
+  }
   bool AnyOtherWindowShown(kb::engine::CFrameWindow* except) const {
     for (const auto& created : m_created)
       if (created.frame != except && created.watcher->shown) return true;
@@ -160,6 +170,7 @@ class AddOnEndToEnd : public ::testing::Test {
     std::unique_ptr<ShowWatcher> watcher;
   };
   std::vector<Created> m_created;
+  win::PFN_DllCanUnloadNow m_canUnloadNow = nullptr;
 };
 
 TEST_F(AddOnEndToEnd, AWindowOpenedOnLoadWithoutAClickIsRefusedAndCounted) {
@@ -174,6 +185,7 @@ TEST_F(AddOnEndToEnd, AWindowOpenedOnLoadWithoutAClickIsRefusedAndCounted) {
   EXPECT_FALSE(AnyOtherWindowShown(opener->frame())) << "a refused popup is never shown";
   EXPECT_FALSE(m_server->requests().contains(QStringLiteral("/popup"))) << "nothing of it was loaded";
   EXPECT_TRUE(opener->frame()->isVisible()) << "the opener stays";
+  CloseAllAndCheckNoAddOnObjectLeft();
 }
 
 TEST_F(AddOnEndToEnd, AWindowTheUserClickedForOpens) {
@@ -198,6 +210,7 @@ TEST_F(AddOnEndToEnd, AWindowTheUserClickedForOpens) {
   EXPECT_TRUE(WaitFor([&] { return static_cast<int>(m_created.size()) > before; }));
   EXPECT_TRUE(WaitFor([&] { return BlockedCount() == 1; }));
   EXPECT_TRUE(WaitFor([&] { return Browsers() == 2; }));
+  CloseAllAndCheckNoAddOnObjectLeft();
 }
 
 TEST_F(AddOnEndToEnd, ASiteWithAnAllowBlanketKeepsItsPopups) {

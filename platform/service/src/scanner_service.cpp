@@ -282,6 +282,9 @@ void ScannerService::Drain()
     // Threats of this tick, one notification per package with its count.
     std::map<std::string, long long> counts;
     std::vector<std::string> order;
+    // One transaction per tick: a scan that finds thousands of items does
+    // not pay a commit for each.
+    const bool batch = !findings.empty() && m_store.database().Exec("BEGIN IMMEDIATE;");
     for (const Finding& finding : findings) {
         const auto recorded = m_store.Record(m_scanId, finding, nullptr);
         if (recorded == QuarantineStore::Recorded::Allowed)
@@ -292,6 +295,12 @@ void ScannerService::Drain()
         }
         if (counts[finding.packageCode]++ == 0)
             order.push_back(finding.packageCode);
+    }
+    if (batch && !m_store.database().Exec("COMMIT;")) {
+        qWarning("cannot record this tick's findings");
+        m_store.database().Exec("ROLLBACK;");
+        counts.clear();
+        order.clear();
     }
     for (const std::string& code : order) {
         const Package* package = m_definitions->Find(code);

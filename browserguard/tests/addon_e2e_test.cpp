@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -110,15 +111,15 @@ class AddOnEndToEnd : public ::testing::Test {
     return browser;
   }
 
-  // A left click at (X, Y) of the page, as the mouse makes it.
-  static void Click(CWebBrowser* browser, int x, int y) {
+  // A click at (X, Y) of the page with BUTTON, as the mouse makes it.
+  static void Click(CWebBrowser* browser, int x, int y, Qt::MouseButton button = Qt::LeftButton) {
     QWidget* view = browser->tab()->page();
     QWidget* target = view->focusProxy() != nullptr ? view->focusProxy() : view;
     const QPointF local(x, y);
     const QPointF global = target->mapToGlobal(local);
     for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-      QMouseEvent event(type, local, global, Qt::LeftButton,
-                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+      QMouseEvent event(type, local, global, button, type == QEvent::MouseButtonPress ? button : Qt::NoButton,
+                        Qt::NoModifier);
       QApplication::sendEvent(target, &event);
     }
   }
@@ -211,6 +212,26 @@ TEST_F(AddOnEndToEnd, AWindowTheUserClickedForOpens) {
   EXPECT_TRUE(WaitFor([&] { return BlockedCount() == 1; }));
   EXPECT_TRUE(WaitFor([&] { return Browsers() == 2; }));
   CloseAllAndCheckNoAddOnObjectLeft();
+}
+
+TEST_F(AddOnEndToEnd, ALinkOpenedInANewTabByTheUserIsHandedOverAndKept) {
+  m_server->Add(QStringLiteral("/links"),
+                "<html><head><title>Links</title><style>body{margin:0}</style></head><body>"
+                "<a href='/tab' style='display:block;width:200px;height:60px;background:#cde'>a link</a></body></html>");
+  m_server->Add(QStringLiteral("/tab"), "<html><head><title>Tab</title></head><body>tab</body></html>");
+  CWebBrowser* opener = Open(m_server->Url(QStringLiteral("/links")));
+  ASSERT_NE(opener, nullptr);
+  QElapsedTimer clock;
+  clock.start();
+  Click(opener, 40, 30, Qt::MiddleButton);
+  ASSERT_TRUE(WaitFor([&] { return m_server->requests().contains(QStringLiteral("/tab")); }));
+  EXPECT_LT(clock.elapsed(), 2500) << "nothing waited for an empty page";
+  ASSERT_TRUE(WaitFor([&] { return Browsers() == 2; }));
+  CWebBrowser* tab = m_host->browsers().back();
+  EXPECT_EQ(tab->frame(), opener->frame()) << "a tab of the opener's window";
+  Spin(300);
+  EXPECT_EQ(Browsers(), 2u);
+  EXPECT_EQ(BlockedCount(), 0);
 }
 
 TEST_F(AddOnEndToEnd, ASiteWithAnAllowBlanketKeepsItsPopups) {

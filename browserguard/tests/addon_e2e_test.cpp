@@ -24,6 +24,7 @@
 #include "browserguard/registration.h"
 #include "bus_testing.h"
 #include "servicelink/msg_request.h"
+#include "test_addon_protocol.h"
 #include "test_support.h"
 #include "web_browser_object.h"
 #include "win/ui/window_handle.h"
@@ -72,6 +73,12 @@ class AddOnEndToEnd : public ::testing::Test {
     m_server->Add(QStringLiteral("/onload"),
                   "<html><head><title>Opens on load</title></head><body>opener"
                   "<script>window.open('/popup', 'pop', 'width=320,height=200');</script></body></html>");
+    MakeHost();
+  }
+
+  // The browser host (it reads the helper-object list when it makes its
+  // first browser); every browser it makes is watched for being shown.
+  void MakeHost() {
     m_host = std::make_unique<kb::engine::CBrowserHost>();
     QObject::connect(m_host.get(), &kb::engine::CBrowserHost::browserCreated, m_host.get(), [this](CWebBrowser* b) {
       auto watcher = std::make_unique<ShowWatcher>();
@@ -232,6 +239,54 @@ TEST_F(AddOnEndToEnd, ALinkOpenedInANewTabByTheUserIsHandedOverAndKept) {
   Spin(300);
   EXPECT_EQ(Browsers(), 2u);
   EXPECT_EQ(BlockedCount(), 0);
+}
+
+// Another add-on sited before this one hears every event once, after this
+// add-on, and never the new-window events.
+TEST_F(AddOnEndToEnd, AnEarlierListenerHearsEachEventOnceAndAfterTheAddOn) {
+  m_host.reset();
+  // The other add-on is listed machine-wide, this one per user: the browser
+  // sites the machine's first, so it advises its listener first.
+  ASSERT_EQ(win::UnregisterBrowserHelperObject(win::Hive::LocalMachine, CLSID_BrowserHelper), win::ERROR_SUCCESS);
+  ASSERT_EQ(win::RegisterBrowserHelperObject(win::Hive::CurrentUser, CLSID_BrowserHelper), win::ERROR_SUCCESS);
+  ASSERT_EQ(win::RegisterInprocServer(win::Hive::LocalMachine, browser_test::kAddOnA, "Test add-on", BROWSER_TEST_ADDON),
+            win::ERROR_SUCCESS);
+  ASSERT_EQ(win::RegisterBrowserHelperObject(win::Hive::LocalMachine, browser_test::kAddOnA), win::ERROR_SUCCESS);
+  void* other = ::dlopen(BROWSER_TEST_ADDON, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(other, nullptr) << ::dlerror();
+  auto* log = reinterpret_cast<browser_test::LogFunction>(::dlsym(other, "TestAddOn_Log"))();
+  auto* behaviour = reinterpret_cast<browser_test::BehaviourFunction>(::dlsym(other, "TestAddOn_Behaviour"))();
+  log->clear();
+  win::HRESULT popupQuit = win::S_OK;
+  int popupNavigations = 0;
+  behaviour->onEvent = [&](win::IWebBrowser2* site, win::DISPID dispid, win::DISPPARAMS* params) {
+    if (dispid != win::DISPID_BEFORENAVIGATE2 || !win::VariantToQString(params->rgvarg[5]).endsWith(QLatin1String("/popup")))
+      return;
+    ++popupNavigations;
+    // The add-on heard this event first and closed the refused window already.
+    popupQuit = site->Quit();
+  };
+  MakeHost();
+
+  CWebBrowser* opener = Open(m_server->Url(QStringLiteral("/onload")));
+  ASSERT_NE(opener, nullptr);
+  EXPECT_TRUE(WaitFor([&] { return BlockedCount() == 1 && Browsers() == 1; }));
+  EXPECT_EQ(popupNavigations, 1);
+  EXPECT_EQ(popupQuit, win::E_FAIL);
+  int topNavigations = 0, topCompletions = 0, newWindows = 0;
+  for (const browser_test::Record& r : *log) {
+    if (r.addOn != browser_test::kAddOnA || r.site != static_cast<win::IWebBrowser2*>(opener) || r.kind != "Event")
+      continue;
+    if (r.dispid == win::DISPID_NEWWINDOW2 || r.dispid == win::DISPID_NEWWINDOW3) ++newWindows;
+    if (r.pDisp == r.site && r.dispid == win::DISPID_BEFORENAVIGATE2) ++topNavigations;
+    if (r.pDisp == r.site && r.dispid == win::DISPID_DOCUMENTCOMPLETE) ++topCompletions;
+  }
+  EXPECT_EQ(topNavigations, 1);
+  EXPECT_EQ(topCompletions, 1);
+  EXPECT_EQ(newWindows, 0) << "the new-window events are the add-on's alone";
+  behaviour->onEvent = nullptr;
+  m_host.reset();
+  log->clear();
 }
 
 TEST_F(AddOnEndToEnd, ASiteWithAnAllowBlanketKeepsItsPopups) {

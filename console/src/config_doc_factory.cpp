@@ -3,6 +3,9 @@
 #include <string_view>
 
 #include "html_config_doc_base.h"
+#include "pages/scan/html_config_doc_scan.h"
+#include "pages/scan/html_config_doc_scan_scanning.h"
+#include "qvconsole_dlg.h"
 
 namespace {
 
@@ -21,6 +24,12 @@ constexpr std::array<std::string_view, 19> kKnownTabIds = {
 std::unique_ptr<CHTMLConfigDocBase> CreateConfigDoc(const std::string& tabId, QWidget* ownerWidget,
                                                     win::CMessageTarget* owner, CConfigurationProxy* proxy)
 {
+    // The pages' own documents reach the window they belong to.
+    auto* window = dynamic_cast<CQVConsoleDlg*>(ownerWidget);
+    if (tabId == "tab_scanner")
+        return std::make_unique<CHTMLConfigDocScan>(window, ownerWidget, owner, proxy);
+    if (tabId == "tab_scanner_scanning")
+        return std::make_unique<CHTMLConfigDocScanScanning>(window, ownerWidget, owner, proxy);
     for (std::string_view known : kKnownTabIds) {
         if (known == tabId)
             return std::make_unique<CHTMLConfigDocBase>(ownerWidget, owner, proxy, tabId);

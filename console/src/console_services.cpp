@@ -4,6 +4,7 @@
 
 #include "servicelink/korva_config.h"
 #include "servicelink/korva_constants.h"
+#include "servicelink/korva_utilities.h"
 #include "servicelink/msg_request.h"
 #include "servicelink/msg_results.h"
 
@@ -20,6 +21,36 @@ int CBusConsoleServices::DetectedItemCount()
         return 0;
     return std::atoi(count.GetCursor()["count"].ToString().c_str());
 }
+
+namespace {
+
+CMsgRequest BuildRequest(const NamedValues& values)
+{
+    CMsgRequest request(0);
+    for (const auto& [key, value] : values)
+        request[key] = value;
+    return request;
+}
+
+}  // namespace
+
+CMsgResults IConsoleServices::Query(const std::string& name, const NamedValues& values)
+{
+    Send(name, values);
+    return CMsgResults(NKorvaConstants::KORVA_E_NO_SERVICE, "no service");
+}
+
+CMsgResults CBusConsoleServices::Query(const std::string& name, const NamedValues& values)
+{
+    return BuildRequest(values).Execute(name);
+}
+
+void CBusConsoleServices::Post(const std::string& name, const NamedValues& values)
+{
+    BuildRequest(values).Notify(name);
+}
+
+bool CBusConsoleServices::IsUpdaterActive() { return CKorvaUtilities::IsUpdaterActive(); }
 
 void CBusConsoleServices::Send(const std::string& name, const NamedValues& values)
 {

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "servicelink/msg_results.h"
+
 using NamedValues = std::vector<std::pair<std::string, std::string>>;
 
 class IConsoleServices {
@@ -22,6 +24,16 @@ public:
     // An integer of the external settings section (source system); FALLBACK
     // when it is absent or unreadable.
     virtual int ExternalInteger(const std::string& name, int fallback) = 0;
+
+    // The requests of the scan pages and the item actions. The defaults
+    // answer as a service that is not there would (failed, not active), so a
+    // stand-in needs only what its test uses.
+    // Sends NAME with VALUES and waits for the answer.
+    virtual CMsgResults Query(const std::string& name, const NamedValues& values = {});
+    // Sends NAME with VALUES without waiting for an answer.
+    virtual void Post(const std::string& name, const NamedValues& values = {}) { Send(name, values); }
+    // True while the service reports an update in progress.
+    virtual bool IsUpdaterActive() { return false; }
 };
 
 class CBusConsoleServices : public IConsoleServices {
@@ -30,4 +42,7 @@ public:
     int DetectedItemCount() override;
     void Send(const std::string& name, const NamedValues& values = {}) override;
     int ExternalInteger(const std::string& name, int fallback) override;
+    CMsgResults Query(const std::string& name, const NamedValues& values = {}) override;
+    void Post(const std::string& name, const NamedValues& values = {}) override;
+    bool IsUpdaterActive() override;
 };

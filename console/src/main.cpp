@@ -1,5 +1,6 @@
 // qvconsole: the control panel.
 #include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 #include "qvconsole_app.h"
@@ -10,9 +11,13 @@ namespace {
 // The page area is a web engine view. Without a display it renders
 // offscreen, and run as root the engine only starts with its sandbox off;
 // both are chosen only when the caller has not chosen already.
-void PrepareBrowserEnvironment()
+void PrepareBrowserEnvironment(int argc, char** argv)
 {
-    const bool hasDisplay = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+    bool hasDisplay = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+    // The screenshot tour runs headless even on a desktop.
+    for (int i = 1; i < argc; ++i)
+        if (std::strstr(argv[i], "screenshots") != nullptr)
+            hasDisplay = false;
     if (!hasDisplay) {
         ::setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);
         ::setenv("QT_QUICK_BACKEND", "software", /*overwrite=*/0);
@@ -25,7 +30,7 @@ void PrepareBrowserEnvironment()
 
 int main(int argc, char** argv)
 {
-    PrepareBrowserEnvironment();
+    PrepareBrowserEnvironment(argc, argv);
     // The web engine fixes its URL schemes when it starts, before the
     // application object exists.
     RegisterResScheme();

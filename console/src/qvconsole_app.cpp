@@ -11,6 +11,7 @@
 #include "console_services.h"
 #include "kelmui/resource_module.h"
 #include "browser_page_view.h"
+#include "pages/scan/screenshot_tour.h"
 #include "qvconsole_dlg.h"
 #include "service_client.h"
 #include "startup_checks.h"
@@ -252,7 +253,16 @@ int CQVConsoleApp::Run(int argc, char** argv)
         CQVConsoleDlg window(options, services, accessor, std::make_unique<CBrowserPageView>());
         m_pMainWnd = &window;
         window.Start();
-        qapp.exec();
+        // Headless pictures of the pages, or of a scan started above.
+        std::unique_ptr<CScreenshotTour> tour;
+        if (m_switches.HasValue("screenshots")) {
+            tour = std::make_unique<CScreenshotTour>(
+                window, QString::fromStdString(m_switches.GetValue("screenshots").ToString()),
+                m_switches.HasValue("scan"));
+            tour->Start();
+        }
+        status = qapp.exec();
+        tour.reset();
         m_pMainWnd = nullptr;
         m_pOptions.reset();
     }();

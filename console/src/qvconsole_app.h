@@ -45,6 +45,9 @@ public:
     std::string GetDialogPageUrl(const std::string& page) const;
     const CDictionary& GetSwitches() const { return m_switches; }
     const CStringFactory& GetStringFactory() const { return m_strings; }
+    // Tests and the start-up code fill these.
+    CStringFactory& StringFactory() { return m_strings; }
+    void SetSwitches(CDictionary switches) { m_switches = std::move(switches); }
     std::string m_strCurrentScanType;
     int m_bExitProcessed = 0;
     int m_bScanStartedHere = 0;

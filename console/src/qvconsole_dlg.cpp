@@ -1,6 +1,9 @@
 #include "qvconsole_dlg.h"
 
 #include <QEvent>
+#include <QIcon>
+#include <QPainter>
+#include <QPainterPath>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -10,6 +13,9 @@
 #include <unistd.h>
 
 #include "notification_records.h"
+#include "pages/scan/html_config_doc_scan.h"
+#include "pages/scan/scan_end_actions.h"
+#include "pages/scan/scan_start.h"
 #include "qvconsole_app.h"
 #include "servicelink/html/browser_control.h"
 #include "servicelink/msg_dispatcher.h"
@@ -61,6 +67,34 @@ CDictionary ParseQuery(const QString& query)
     return values;
 }
 
+// The program's icon in the skin's colours: a blue shield on a navy tile,
+// drawn at the sizes the desktop asks for (the big and the 16 x 16 icon).
+QIcon ProgramIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x1B, 0x2A, 0x41));
+        painter.drawRoundedRect(QRectF(0, 0, size, size), size / 5.0, size / 5.0);
+        const double w = size;
+        QPainterPath shield;
+        shield.moveTo(w * 0.5, w * 0.14);
+        shield.lineTo(w * 0.82, w * 0.26);
+        shield.cubicTo(w * 0.82, w * 0.58, w * 0.68, w * 0.76, w * 0.5, w * 0.88);
+        shield.cubicTo(w * 0.32, w * 0.76, w * 0.18, w * 0.58, w * 0.18, w * 0.26);
+        shield.closeSubpath();
+        painter.setBrush(QColor(0x1E, 0x88, 0xE5));
+        painter.drawPath(shield);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 }  // namespace
 
 CQVConsoleDlg::CQVConsoleDlg(Options options, IConsoleServices& services, IConfigAccessor& accessor,
@@ -70,9 +104,10 @@ CQVConsoleDlg::CQVConsoleDlg(Options options, IConsoleServices& services, IConfi
                                         : QStringLiteral("QVCONSOLE_DIALOG_LAYOUT"),
                   /*modal=*/false),
       CBrowserHostController(this), m_options(std::move(options)), m_services(services), m_proxy(accessor),
-      m_pView(std::move(view))
+      m_pView(std::move(view)), m_accessor(accessor)
 {
     setWindowTitle(QString::fromLatin1(CQVConsoleApp::kMainWindowCaption));
+    setWindowIcon(ProgramIcon());
     if (m_pView)
         m_pView->Attach(this);
     // Page script reaches these as window.external; the shown page's
@@ -471,6 +506,95 @@ void CQVConsoleDlg::AttachToScan()
     m_services.Send("korva.scanner.update_scanner_priority", {{"set_ui_mode", "1"}});
 }
 
+void CQVConsoleDlg::ShowMessage(const QString& text)
+{
+    Report("message_box " + text.toStdString());
+    const QString layout = QStringLiteral("MESSAGEBOX_INFORMATION_LAYOUT");
+    if (m_message) {
+        m_message(*this, layout, text);
+        return;
+    }
+    skin::CSkinMessageBox box(this, m_options.resourcePath, QStringLiteral("BLANK_DIALOG"), layout);
+    box.SetMessageText(text);
+    box.DoModal();
+}
+
+void CQVConsoleDlg::StartScan(const CDictionary& input)
+{
+    CQVConsoleApp& app = CQVConsoleApp::Instance();
+    app.m_strCurrentScanType = input.GetValue("scan_type").ToString();
+    const NamedValues request =
+        BuildScanStartRequest(input, CQVConsoleApp::Instance().GetSwitches().HasValue("nooptimize"));
+    m_services.Post("korva.scanner.start", request);
+    Report("start_scan " + request.front().second);
+    EnterBusyMode();
+}
+
+bool CQVConsoleDlg::LaunchScan(const CDictionary& input)
+{
+    if (m_services.IsUpdaterActive()) {
+        ShowMessage(QString::fromStdString(
+            CQVConsoleApp::Instance().GetStringFactory().FormatParameterizedMessage("QV_UPDATER_RUNNING")));
+        ScanEndActions().beep(kBeepExclamation);
+        return false;
+    }
+    StartScan(input);
+    NavigatePage("scan_scanning.html");
+    CQVConsoleApp::Instance().m_bScanStartedHere = 1;
+    return true;
+}
+
+bool CQVConsoleDlg::RunItemAction(const QStringList& items, const QString& action)
+{
+    std::vector<std::string> entries;
+    entries.reserve(static_cast<std::size_t>(items.size()));
+    for (const QString& item : items)
+        entries.push_back(item.toStdString());
+    return RunItemAction(entries, action.toStdString());
+}
+
+bool CQVConsoleDlg::RunItemAction(const std::vector<std::string>& items, const std::string& action)
+{
+    // One request per entry, as the item action run sends them; names are
+    // compared exactly and an unknown action fails every entry.
+    auto requestFor = [&action](const std::string& entry, std::string& name, NamedValues& values) {
+        if (action == "remove") {
+            name = "korva.quarantine.extract_package";
+            values = {{"package_code", entry}, {"perform_extraction", "1"}, {"extract_now", "1"}};
+        } else if (action == "allow" || action == "restore") {
+            name = "korva.quarantine.v2_restore_package";
+            values = {{"package_code", entry}, {"restore_now", "1"}};
+        } else if (action == "move_to_detected") {
+            name = "korva.quarantine.v2_undo_package";
+            values = {{"package_code", entry}, {"package_status", "quarantined"}};
+        } else if (action == "restore_items") {
+            name = "korva.quarantine.v2_restore_item";
+            values = {{"item_code", entry}};
+        } else {
+            return false;
+        }
+        return true;
+    };
+    const bool wasBusy = m_bBusy;
+    EnterBusyMode();
+    std::size_t failed = 0;
+    for (const std::string& entry : items) {
+        std::string name;
+        NamedValues values;
+        if (!requestFor(entry, name, values) || !m_services.Query(name, values).Succeeded())
+            ++failed;
+    }
+    m_services.Query("korva.quarantine.v2_extract_containers");
+    m_services.Query("korva.justice.integrity_check");
+    // A run started while a scan held busy mode leaves it to the scan.
+    if (!wasBusy)
+        LeaveBusyMode();
+    Report("item_action " + action + " entries=" + std::to_string(items.size()) + " failed=" + std::to_string(failed));
+    if (CQVConsoleApp::Instance().GetSwitches().HasValue("auto_reboot"))
+        ScanEndActions().restart(kRestartFlags);
+    return failed == 0;
+}
+
 void CQVConsoleDlg::BringToFront() { win::SetForegroundWindow(GetSafeHwnd()); }
 
 void CQVConsoleDlg::MapLaunchMessages()
@@ -500,10 +624,10 @@ void CQVConsoleDlg::MapLaunchMessages()
             if (m_services.IsScanRunning()) {
                 AttachToScan();
             } else {
-                // The scan page starts the scan of the chosen type.
-                CQVConsoleApp::Instance().m_strCurrentScanType = "full";
-                Report("start_scan full");
-                NavigatePage("scan_select.html");
+                CDictionary input;
+                input["scan_type"] = "full";
+                if (!LaunchScan(input))
+                    NavigatePage("scan_select.html");
             }
         }
         BringToFront();
@@ -666,6 +790,11 @@ bool CQVConsoleDlg::OnCommand(int id)
     case IDC_QVO_MINIMIZE_BTN:
         showMinimized();
         return true;
+    case IDC_SCAN_NOW_BUTTON:
+        // The scan chosen on the scan page, as its own start button does.
+        if (auto* scanPage = dynamic_cast<CHTMLConfigDocScan*>(GetCurrentDocument()))
+            scanPage->start_scan();
+        return true;
     default:
         break;
     }
@@ -687,10 +816,12 @@ void CQVConsoleDlg::Start()
     if (m_services.IsScanRunning()) {
         AttachToScan();
     } else if (switches.HasValue("scan")) {
+        // "now" and any type the scanner does not know start a full scan.
         const std::string type = switches.GetValue("scan").ToString();
-        CQVConsoleApp::Instance().m_strCurrentScanType = type == "now" ? "full" : type;
-        Report("start_scan " + CQVConsoleApp::Instance().m_strCurrentScanType);
-        NavigatePage("scan_select.html");
+        CDictionary input;
+        input["scan_type"] = ScanTypeName(ScanTypeNumber(type));
+        if (!LaunchScan(input))
+            NavigatePage("scan_select.html");
     } else if (action == "launch_extraction") {
         NavigatePage("scan_results_detected.html?action=start_now");
     } else if (action == "launch_results") {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <map>
 #include <memory>
@@ -68,6 +69,8 @@ public:
 
     // Asks a skinned question with layout LAYOUT; returns the answer id.
     using AskFunction = std::function<int(CQVConsoleDlg& window, const QString& layout)>;
+    // Shows TEXT in a skinned message box with layout LAYOUT.
+    using MessageFunction = std::function<void(CQVConsoleDlg& window, const QString& layout, const QString& text)>;
 
     struct Options {
         QString resourcePath;        // the UI resource module (or folder)
@@ -81,6 +84,9 @@ public:
 
     // Replaces the skinned message box (tests record the questions here).
     void SetAskFunction(AskFunction ask) { m_ask = std::move(ask); }
+    void SetMessageFunction(MessageFunction message) { m_message = std::move(message); }
+    // An information box ("MESSAGEBOX_INFORMATION_LAYOUT") with TEXT.
+    void ShowMessage(const QString& text);
 
     // Operations for the pages.
     void NavigatePage(const std::string& pageFile) override;
@@ -88,11 +94,29 @@ public:
     CCfgPage* GetCurrentPage() const { return m_pCurrentPage; }
     CHTMLConfigDocBase* GetCurrentDocument() const;
     CConfigurationProxy& GetProxy() { return m_proxy; }
+    IConsoleServices& GetServices() { return m_services; }
+    IConfigAccessor& GetAccessor() { return m_accessor; }
     void EnterBusyMode();
     void LeaveBusyMode();
     bool IsBusy() const { return m_bBusy; }
     // Attaches to a running scan: busy, the scanning page, UI priority.
     void AttachToScan();
+    // The one operation that starts a scan: remembers the type as the
+    // current scan type, sends "korva.scanner.start" without waiting and
+    // enters busy mode. INPUT holds `scan_type` and, for a custom scan,
+    // `directories`, `partial_directories`, `scanners`, `enable_virus_scan`.
+    void StartScan(const CDictionary& input);
+    // What every caller does: refuses while the updater runs (a message and
+    // a beep; false), else starts the scan, shows the scanning page and
+    // marks the scan as started here.
+    bool LaunchScan(const CDictionary& input);
+    // Carries out ACTION ("remove", "allow", "restore", "move_to_detected",
+    // "restore_items") on ITEMS (package codes, or item codes for
+    // "restore_items"), one request per entry, in busy mode, then asks the
+    // service to extract containers and check its integrity. True when every
+    // entry succeeded.
+    bool RunItemAction(const std::vector<std::string>& items, const std::string& action);
+    bool RunItemAction(const QStringList& items, const QString& action);
     // The script call "global_settings_changed".
     void global_settings_changed();
     // The script calls that ask the service for an update check or update.
@@ -156,7 +180,9 @@ private:
     IConsoleServices& m_services;
     CConfigurationProxy m_proxy;
     std::unique_ptr<IPageView> m_pView;
+    IConfigAccessor& m_accessor;
     AskFunction m_ask;
+    MessageFunction m_message;
 
     std::map<QString, std::unique_ptr<COptionsNavButton>> m_navButtons;
     std::map<int, COptionsNavButton*> m_navButtonIds;

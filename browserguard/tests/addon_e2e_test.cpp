@@ -320,6 +320,15 @@ TEST_F(AddOnEndToEnd, ASiteWithABlockBlanketLosesEvenClickedPopups) {
   EXPECT_FALSE(m_server->requests().contains(QStringLiteral("/clicked")));
 }
 
+TEST_F(AddOnEndToEnd, AWindowOpenedOnABlockedSiteClosesWhenItsPageCompletes) {
+  m_server->Add(QStringLiteral("/page"), "<html><head><title>Page</title></head><body>page</body></html>");
+  SetBlanket("block", Site());
+  ASSERT_NE(m_host->OpenWindow(QUrl(m_server->Url(QStringLiteral("/page")))), nullptr);
+  EXPECT_TRUE(WaitFor([&] { return Browsers() == 0; }));
+  EXPECT_TRUE(m_server->requests().contains(QStringLiteral("/page"))) << "it closed once its navigation completed";
+  EXPECT_EQ(BlockedCount(), 1);
+}
+
 TEST_F(AddOnEndToEnd, AWebPageDialogNobodyAskedForIsDroppedUnlessTheSiteIsAllowed) {
   m_server->Add(QStringLiteral("/dialog"), "<html><head><title>Dialog</title></head><body>dialog</body></html>");
   m_server->Add(QStringLiteral("/asks"), "<html><head><title>Asks</title></head><body>asks"

@@ -11,8 +11,9 @@ class IResultsPageHost {
 public:
     virtual ~IResultsPageHost() = default;
     // Runs ACTION ("remove", "allow", "move_to_detected", "restore") on the
-    // package codes ITEMS, in order; returns when the run is over.
-    virtual void RunItemAction(const std::vector<std::string>& items, const std::string& action) = 0;
+    // package codes ITEMS, in order; returns when the run is over, true
+    // when every entry succeeded.
+    virtual bool RunItemAction(const std::vector<std::string>& items, const std::string& action) = 0;
     // Shows PAGEFILE again, even when it is the page shown.
     virtual void ReloadPage(const std::string& pageFile) = 0;
 };

@@ -74,13 +74,14 @@ public:
         document.SetShown(true);
         m_pBrowser->Navigate(m_url);
     }
-    bool WaitForLoads(int count) { return WaitUntil([&] { return loadsEnded >= count; }); }
+    bool WaitForLoads(int count) { return WaitUntil([&] { return loadsEnded >= count; }, 60000); }
 
-    void RunItemAction(const std::vector<std::string>& items, const std::string& action) override
+    bool RunItemAction(const std::vector<std::string>& items, const std::string& action) override
     {
         runs.emplace_back(action, items);
         if (onRun)
             onRun();
+        return true;
     }
     void ReloadPage(const std::string& pageFile) override
     {
@@ -119,6 +120,9 @@ protected:
         RegisterResourceModule(modulePath,
                                std::make_shared<CDirResourceSource>(m_module->Root() + QStringLiteral("/pages")));
         CHTMLConfigDocBase::SetLoaderPauses(0, 0);
+        // The machine is shared: a page that is slow to answer is not a fault here.
+        m_defaultTimeout = CHTMLDocument::DefaultCallTimeout();
+        CHTMLDocument::SetDefaultCallTimeout(30000);
         CConfirmationDlg::SetModalHook([this](int kind, QWidget*) {
             questions.push_back(kind);
             return answer;
@@ -128,6 +132,7 @@ protected:
     {
         CConfirmationDlg::SetModalHook({});
         CHTMLConfigDocBase::SetLoaderPauses(30, 1000);
+        CHTMLDocument::SetDefaultCallTimeout(m_defaultTimeout);
     }
     void Detected(const std::vector<ItemSpec>& items)
     {
@@ -148,6 +153,7 @@ protected:
     ResultsWindow m_window;
     std::vector<int> questions;
     int answer = skin::IDOK;
+    int m_defaultTimeout = 0;
 };
 
 TEST_F(ResultsPageTest, RowsLandInTheTableAndTickedRowsComeBackAsPackageCodes)

@@ -607,6 +607,11 @@ QString CSkinDialog::RegisteredToolTip(const QWidget* control) const
     return toolTips_.value(control);
 }
 
+CSkinButton* CSkinDialog::CreateSkinButton(const CLayoutElement&)
+{
+    return new CSkinButton(this);
+}
+
 void CSkinDialog::CreateButton(const CLayoutElement& e)
 {
     QList<SkinWarning> w;
@@ -622,7 +627,11 @@ void CSkinDialog::CreateButton(const CLayoutElement& e)
     CRect rect;
     QPixmap normal;
     GetControlRectAndBitmap(e, rect, normal);
-    auto* button = new CSkinButton(this);
+    CSkinButton* button = CreateSkinButton(e);
+    if (button == nullptr)
+        button = new CSkinButton(this);
+    else if (button->parentWidget() != this)
+        button->setParent(this);
     int id = -1;
     QString name;
     GetControlIDAndName(e, id, name);

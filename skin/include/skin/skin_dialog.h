@@ -105,6 +105,13 @@ public:
     // Element handlers, one per layout element kind.
     virtual void CreateControl(const CLayoutElement& element);
     virtual void CreateButton(const CLayoutElement& element);
+    // The button object for a BUTTON or CHECKBOX element, before the layout
+    // sets it up (geometry, style, bitmaps, tooltip, command): a derived
+    // dialog returns its own CSkinButton subclass for the elements it wants
+    // (by the element's id or name attribute, or its tag). The base returns
+    // a plain CSkinButton. The dialog becomes the button's parent;
+    // returning null gets the plain button.
+    virtual CSkinButton* CreateSkinButton(const CLayoutElement& element);
     virtual void CreateStatic(const CLayoutElement& element);
     virtual void CreateLayoutMetrics(const CLayoutElement& element);
     virtual void CreateFontMap(const CLayoutElement& element);

@@ -312,8 +312,16 @@ void ScannerService::Drain()
         values["severity"] = SeverityWord(package != nullptr ? package->SeverityNumber() : 0);
         values["found_item_count"] = static_cast<std::int64_t>(counts[code]);
         Notify(values);
-        if (std::find(m_packageOrder.begin(), m_packageOrder.end(), code) == m_packageOrder.end())
+        if (std::find(m_packageOrder.begin(), m_packageOrder.end(), code) == m_packageOrder.end()) {
             m_packageOrder.push_back(code);
+            CDictionary notice;
+            notice["package_code"] = code;
+            notice["severity"] = package != nullptr ? package->SeverityNumber() : 0;
+            notice["package_name"] = package != nullptr ? package->name : std::string();
+            notice["package_quarantine_status"] = 1;
+            notice["package_source"] = 0;
+            m_context.server.SendNotification("korva.quarantine.notify.package", notice);
+        }
     }
     // The latest progress of this tick, after the start of each scanner
     // that began within it (all but the last of those are otherwise lost).

@@ -5,6 +5,8 @@
 #include "registry_store.h"
 
 #include <cstring>
+#include <mutex>
+#include <optional>
 #include <unistd.h>
 
 namespace win {
@@ -61,6 +63,50 @@ LONG CheckKey(sqlite3* db, std::int64_t id)
         return ERROR_KEY_DELETED;
     return detail::ErrorFromSqlite(rc, ERROR_CANTREAD);
 }
+
+// One call's hold on a key of a store: the handle must be open and belong
+// to this process (a connection is not used after fork()), the store's lock
+// is held for the whole call, a write runs in one write transaction, and the
+// key must still exist (unless the caller checks that itself later).
+// error() is ERROR_SUCCESS when all of that holds; then db() is usable.
+class LockedKey {
+public:
+    enum class Access { Read, Write };
+    enum class KeyCheck { Now, Later };
+
+    LockedKey(const std::shared_ptr<RegKey::Store>& store, std::int64_t id, Access access,
+              KeyCheck check = KeyCheck::Now)
+    {
+        if (!store || store->owner != ::getpid()) {
+            error_ = ERROR_INVALID_HANDLE;
+            return;
+        }
+        lock_ = std::unique_lock<std::mutex>(store->mutex);
+        db_ = store->db;
+        if (access == Access::Write) {
+            transaction_.emplace(db_);
+            if (transaction_->beginResult() != SQLITE_OK) {
+                error_ = detail::ErrorFromSqlite(transaction_->beginResult(), ERROR_CANTWRITE);
+                return;
+            }
+        }
+        if (check == KeyCheck::Now)
+            error_ = CheckKey(db_, id);
+    }
+
+    LONG error() const { return error_; }
+    sqlite3* db() const { return db_; }
+    // Commits the write transaction (Access::Write only).
+    int Commit() { return transaction_->Commit(); }
+
+private:
+    // Declared before the transaction, so the transaction ends (rolled back
+    // unless committed) while the lock is still held.
+    std::unique_lock<std::mutex> lock_;
+    std::optional<WriteTransaction> transaction_;
+    sqlite3* db_ = nullptr;
+    LONG error_ = ERROR_SUCCESS;
+};
 
 // Walks PARTS down from key BASE. Sets ID to the key found, or to -1 with
 // ERROR_FILE_NOT_FOUND when a component is missing.
@@ -166,20 +212,14 @@ const std::string& RegKey::path() const
 LONG RegKey::CreateBelow(const std::shared_ptr<Store>& store, std::int64_t base, Hive hive,
                          const std::string& basePath, std::string_view path, RegKey& key, bool* existed)
 {
-    if (store->owner != ::getpid())
-        return ERROR_INVALID_HANDLE;
     const std::vector<std::string_view> parts = SplitKeyPath(path);
     std::int64_t id = base;
     bool found = true;
     {
-        std::lock_guard<std::mutex> lock(store->mutex);
-        sqlite3* db = store->db;
-        WriteTransaction txn(db);
-        if (txn.beginResult() != SQLITE_OK)
-            return detail::ErrorFromSqlite(txn.beginResult(), ERROR_CANTWRITE);
-        LONG error = CheckKey(db, base);
-        if (error != ERROR_SUCCESS)
-            return error;
+        LockedKey locked(store, base, LockedKey::Access::Write);
+        if (locked.error() != ERROR_SUCCESS)
+            return locked.error();
+        sqlite3* db = locked.db();
         Statement find(db, "SELECT id FROM keys WHERE parent=?1 AND folded=?2");
         Statement insert(db, "INSERT INTO keys(parent, name, folded) VALUES(?1, ?2, ?3)");
         if (!find.ok() || !insert.ok())
@@ -209,7 +249,7 @@ LONG RegKey::CreateBelow(const std::shared_ptr<Store>& store, std::int64_t base,
             id = sqlite3_last_insert_rowid(db);
         }
         if (!found) {
-            const int rc = txn.Commit();
+            const int rc = locked.Commit();
             if (rc != SQLITE_OK)
                 return detail::ErrorFromSqlite(rc, ERROR_CANTWRITE);
         }
@@ -223,15 +263,12 @@ LONG RegKey::CreateBelow(const std::shared_ptr<Store>& store, std::int64_t base,
 LONG RegKey::OpenBelow(const std::shared_ptr<Store>& store, std::int64_t base, Hive hive,
                        const std::string& basePath, std::string_view path, RegKey& key)
 {
-    if (store->owner != ::getpid())
-        return ERROR_INVALID_HANDLE;
     std::int64_t id = -1;
     {
-        std::lock_guard<std::mutex> lock(store->mutex);
-        LONG error = CheckKey(store->db, base);
-        if (error != ERROR_SUCCESS)
-            return error;
-        error = FindKey(store->db, base, SplitKeyPath(path), id);
+        LockedKey locked(store, base, LockedKey::Access::Read);
+        if (locked.error() != ERROR_SUCCESS)
+            return locked.error();
+        const LONG error = FindKey(locked.db(), base, SplitKeyPath(path), id);
         if (error != ERROR_SUCCESS)
             return error;
     }
@@ -273,10 +310,12 @@ LONG RegKey::OpenSubKey(std::string_view name, RegKey& key) const
 
 LONG RegKey::ReadValue(std::string_view name, DWORD& type, std::vector<std::uint8_t>& data) const
 {
-    if (!store_ || store_->owner != ::getpid())
-        return ERROR_INVALID_HANDLE;
-    std::lock_guard<std::mutex> lock(store_->mutex);
-    Statement st(store_->db, "SELECT type, data FROM vals WHERE key=?1 AND folded=?2");
+    // The key is checked only when the value is missing: a found value
+    // proves the key exists.
+    LockedKey locked(store_, id_, LockedKey::Access::Read, LockedKey::KeyCheck::Later);
+    if (locked.error() != ERROR_SUCCESS)
+        return locked.error();
+    Statement st(locked.db(), "SELECT type, data FROM vals WHERE key=?1 AND folded=?2");
     if (!st.ok())
         return detail::ErrorFromSqlite(st.prepareResult(), ERROR_CANTREAD);
     st.Bind(1, id_);
@@ -289,7 +328,7 @@ LONG RegKey::ReadValue(std::string_view name, DWORD& type, std::vector<std::uint
     }
     if (rc != SQLITE_DONE)
         return detail::ErrorFromSqlite(rc, ERROR_CANTREAD);
-    const LONG error = CheckKey(store_->db, id_);
+    const LONG error = CheckKey(locked.db(), id_);
     return error == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : error;
 }
 
@@ -377,16 +416,10 @@ LONG RegKey::QueryMultiString(std::string_view name, std::vector<std::string>& v
 
 LONG RegKey::SetValue(std::string_view name, DWORD type, const std::vector<std::uint8_t>& data) const
 {
-    if (!store_ || store_->owner != ::getpid())
-        return ERROR_INVALID_HANDLE;
-    std::lock_guard<std::mutex> lock(store_->mutex);
-    sqlite3* db = store_->db;
-    WriteTransaction txn(db);
-    if (txn.beginResult() != SQLITE_OK)
-        return detail::ErrorFromSqlite(txn.beginResult(), ERROR_CANTWRITE);
-    const LONG error = CheckKey(db, id_);
-    if (error != ERROR_SUCCESS)
-        return error;
+    LockedKey locked(store_, id_, LockedKey::Access::Write);
+    if (locked.error() != ERROR_SUCCESS)
+        return locked.error();
+    sqlite3* db = locked.db();
     // A value keeps the spelling of its first creation, as keys do.
     Statement st(db,
                  "INSERT INTO vals(key, name, folded, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
@@ -401,7 +434,7 @@ LONG RegKey::SetValue(std::string_view name, DWORD type, const std::vector<std::
     int rc = st.Step();
     if (rc != SQLITE_DONE)
         return detail::ErrorFromSqlite(rc, ERROR_CANTWRITE);
-    rc = txn.Commit();
+    rc = locked.Commit();
     return detail::ErrorFromSqlite(rc, ERROR_CANTWRITE);
 }
 
@@ -448,16 +481,10 @@ LONG RegKey::SetMultiString(std::string_view name, const std::vector<std::string
 
 LONG RegKey::DeleteValue(std::string_view name) const
 {
-    if (!store_ || store_->owner != ::getpid())
-        return ERROR_INVALID_HANDLE;
-    std::lock_guard<std::mutex> lock(store_->mutex);
-    sqlite3* db = store_->db;
-    WriteTransaction txn(db);
-    if (txn.beginResult() != SQLITE_OK)
-        return detail::ErrorFromSqlite(txn.beginResult(), ERROR_CANTWRITE);
-    const LONG error = CheckKey(db, id_);
-    if (error != ERROR_SUCCESS)
-        return error;
+    LockedKey locked(store_, id_, LockedKey::Access::Write);
+    if (locked.error() != ERROR_SUCCESS)
+        return locked.error();
+    sqlite3* db = locked.db();
     Statement st(db, "DELETE FROM vals WHERE key=?1 AND folded=?2");
     if (!st.ok())
         return detail::ErrorFromSqlite(st.prepareResult(), ERROR_CANTWRITE);
@@ -468,19 +495,16 @@ LONG RegKey::DeleteValue(std::string_view name) const
         return detail::ErrorFromSqlite(rc, ERROR_CANTWRITE);
     if (sqlite3_changes(db) == 0)
         return ERROR_FILE_NOT_FOUND;
-    rc = txn.Commit();
+    rc = locked.Commit();
     return detail::ErrorFromSqlite(rc, ERROR_CANTWRITE);
 }
 
 LONG RegKey::EnumSubKeys(std::vector<std::string>& names) const
 {
-    if (!store_ || store_->owner != ::getpid())
-        return ERROR_INVALID_HANDLE;
-    std::lock_guard<std::mutex> lock(store_->mutex);
-    const LONG error = CheckKey(store_->db, id_);
-    if (error != ERROR_SUCCESS)
-        return error;
-    Statement st(store_->db, "SELECT name FROM keys WHERE parent=?1 ORDER BY folded");
+    LockedKey locked(store_, id_, LockedKey::Access::Read);
+    if (locked.error() != ERROR_SUCCESS)
+        return locked.error();
+    Statement st(locked.db(), "SELECT name FROM keys WHERE parent=?1 ORDER BY folded");
     if (!st.ok())
         return detail::ErrorFromSqlite(st.prepareResult(), ERROR_CANTREAD);
     st.Bind(1, id_);
@@ -493,13 +517,10 @@ LONG RegKey::EnumSubKeys(std::vector<std::string>& names) const
 
 LONG RegKey::EnumValues(std::vector<RegValue>& values) const
 {
-    if (!store_ || store_->owner != ::getpid())
-        return ERROR_INVALID_HANDLE;
-    std::lock_guard<std::mutex> lock(store_->mutex);
-    const LONG error = CheckKey(store_->db, id_);
-    if (error != ERROR_SUCCESS)
-        return error;
-    Statement st(store_->db, "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY folded");
+    LockedKey locked(store_, id_, LockedKey::Access::Read);
+    if (locked.error() != ERROR_SUCCESS)
+        return locked.error();
+    Statement st(locked.db(), "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY folded");
     if (!st.ok())
         return detail::ErrorFromSqlite(st.prepareResult(), ERROR_CANTREAD);
     st.Bind(1, id_);
@@ -512,18 +533,12 @@ LONG RegKey::EnumValues(std::vector<RegValue>& values) const
 
 LONG RegKey::DeleteSubKey(std::string_view name) const
 {
-    if (!store_ || store_->owner != ::getpid())
-        return ERROR_INVALID_HANDLE;
-    std::lock_guard<std::mutex> lock(store_->mutex);
-    sqlite3* db = store_->db;
-    WriteTransaction txn(db);
-    if (txn.beginResult() != SQLITE_OK)
-        return detail::ErrorFromSqlite(txn.beginResult(), ERROR_CANTWRITE);
-    LONG error = CheckKey(db, id_);
-    if (error != ERROR_SUCCESS)
-        return error;
+    LockedKey locked(store_, id_, LockedKey::Access::Write);
+    if (locked.error() != ERROR_SUCCESS)
+        return locked.error();
+    sqlite3* db = locked.db();
     std::int64_t target = -1;
-    error = FindKey(db, id_, SplitKeyPath(name), target);
+    const LONG error = FindKey(db, id_, SplitKeyPath(name), target);
     if (error != ERROR_SUCCESS)
         return error;
     if (target == kRootKeyId)
@@ -539,31 +554,25 @@ LONG RegKey::DeleteSubKey(std::string_view name) const
         return detail::ErrorFromSqlite(rc, ERROR_CANTREAD);
     int drc = DeleteBelow(db, target, /*self=*/true);
     if (drc == SQLITE_OK)
-        drc = txn.Commit();
+        drc = locked.Commit();
     return detail::ErrorFromSqlite(drc, ERROR_CANTWRITE);
 }
 
 LONG RegKey::DeleteTree(std::string_view name) const
 {
-    if (!store_ || store_->owner != ::getpid())
-        return ERROR_INVALID_HANDLE;
-    std::lock_guard<std::mutex> lock(store_->mutex);
-    sqlite3* db = store_->db;
-    WriteTransaction txn(db);
-    if (txn.beginResult() != SQLITE_OK)
-        return detail::ErrorFromSqlite(txn.beginResult(), ERROR_CANTWRITE);
-    LONG error = CheckKey(db, id_);
-    if (error != ERROR_SUCCESS)
-        return error;
+    LockedKey locked(store_, id_, LockedKey::Access::Write);
+    if (locked.error() != ERROR_SUCCESS)
+        return locked.error();
+    sqlite3* db = locked.db();
     const std::vector<std::string_view> parts = SplitKeyPath(name);
     std::int64_t target = -1;
-    error = FindKey(db, id_, parts, target);
+    const LONG error = FindKey(db, id_, parts, target);
     if (error != ERROR_SUCCESS)
         return error;
     const bool self = !parts.empty() && target != kRootKeyId;
     int rc = DeleteBelow(db, target, self);
     if (rc == SQLITE_OK)
-        rc = txn.Commit();
+        rc = locked.Commit();
     return detail::ErrorFromSqlite(rc, ERROR_CANTWRITE);
 }
 

@@ -1,6 +1,8 @@
 // Value data as text and back.
 #include "kreg.h"
 
+#include "win/hex.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -51,17 +53,6 @@ bool ParseNumber(const std::string& text, std::uint64_t max, std::uint64_t& valu
         return false;
     value = parsed;
     return true;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -167,14 +158,9 @@ bool ParseData(DWORD type, const std::string& data, std::vector<std::uint8_t>& b
             error = "binary data needs an even number of hex digits";
             return false;
         }
-        for (std::size_t i = 0; i < data.size(); i += 2) {
-            const int high = HexDigit(data[i]);
-            const int low = HexDigit(data[i + 1]);
-            if (high < 0 || low < 0) {
-                error = "binary data holds a character that is no hex digit";
-                return false;
-            }
-            bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
+        if (!AppendHexBytes(data, bytes)) {
+            error = "binary data holds a character that is no hex digit";
+            return false;
         }
         return true;
     }

@@ -12,6 +12,7 @@
 
 #include "win/ui/messaging.h"
 
+#include "win/hex.h"
 #include "win/state_root.h"
 
 #include <QHash>
@@ -45,17 +46,6 @@ public:
 private:
     int m_fd;
 };
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Reads the whole table file; false when it cannot be read.
 bool ReadAll(int fd, std::string& out)
@@ -112,7 +102,7 @@ ParsedTable ParseTable(const std::string& text)
         UINT number = 0;
         bool ok = true;
         for (int i = 0; i < 4 && ok; ++i) {
-            int digit = HexDigit(line[static_cast<size_t>(i)]);
+            int digit = HexDigitValue(line[static_cast<size_t>(i)]);
             ok = digit >= 0;
             number = number * 16 + static_cast<UINT>(digit < 0 ? 0 : digit);
         }

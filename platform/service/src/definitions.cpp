@@ -261,7 +261,7 @@ private:
         case MatchKind::Content:
             if (rest.substr(0, 4) == "hex:") {
                 if (!ParseHex(rest.substr(4), item.bytes))
-                    return Fail("\"hex:\" needs an even number of hex digits");
+                    return Fail("\"hex:\" needs pairs of hex digits (0-9, a-f)");
             } else if (rest.substr(0, 5) == "text:") {
                 const std::string_view text = rest.substr(5);
                 item.bytes.assign(text.begin(), text.end());

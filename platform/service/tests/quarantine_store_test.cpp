@@ -121,4 +121,32 @@ TEST_F(QuarantineRecords, ARestoreFinishedBeforeTheCrashCountsAsRestored)
     EXPECT_EQ(m_store->PackageStatus("p"), 0);
 }
 
+TEST_F(QuarantineRecords, TheDefaultHostsFileIsNeverWritten)
+{
+    const std::string hosts = m_root + "/hosts";
+    std::ofstream(hosts) << "203.0.113.9 evil.example\n";
+    ScanSettings readOnly;
+    readOnly.hostsFile = hosts;  // as the default /etc/hosts: not chosen in the settings
+    Quarantine quarantine(*m_store, *m_vault, readOnly);
+    Finding finding;
+    finding.packageCode = "p";
+    finding.definitionId = 7;
+    finding.itemClass = "hosts";
+    finding.path = "evil.example";
+    finding.itemName = "203.0.113.9 evil.example";
+    std::string code;
+    ASSERT_EQ(m_store->Record(m_store->BeginScan("quick"), finding, &code), QuarantineStore::Recorded::New);
+    ItemRecord item;
+    ASSERT_TRUE(m_store->Item(code, item));
+    std::string error;
+    EXPECT_FALSE(quarantine.Extract(item, &error));
+    EXPECT_NE(error.find("does not edit"), std::string::npos) << error;
+    std::ifstream in(hosts);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "203.0.113.9 evil.example");
+    ASSERT_TRUE(m_store->Item(code, item));
+    EXPECT_EQ(item.status, "found");
+}
+
 }  // namespace

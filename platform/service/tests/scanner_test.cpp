@@ -150,6 +150,22 @@ TEST_F(ScanTest, CustomScanWalksChosenFoldersAndOnlyTheFilesOfPartialOnes)
                                  {"kelm-demo-keypeek", "file", m_area + "/Cache/blob.bin"}}));
 }
 
+TEST_F(ScanTest, BadDefinitionsStopKorvadWithTheLineAndReason)
+{
+    const std::string bad = m_state.Path() + "/bad.defs";
+    std::ofstream(bad) << "format 1\nversion 1.0.0.1\npackage p\n name P\n severity low\n content 1 hex:0g\nend\n";
+    const std::string log = m_state.Path() + "/korvad-bad.log";
+    bus_testing::ChildProcess second;
+    ASSERT_TRUE(second.Start(KORVAD_PATH, {"--definitions", bad}, log));
+    int status = 0;
+    ASSERT_TRUE(second.WaitExit(10000, &status));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string text = ReadFile(log);
+    EXPECT_NE(text.find(bad + ": line 6: \"hex:\" needs pairs of hex digits (0-9, a-f)"), std::string::npos) << text;
+    EXPECT_EQ(text.find("serving"), std::string::npos);
+}
+
 TEST_F(ScanTest, BadStartsAreRefusedAndToldToTheWindow)
 {
     CDictionary start;

@@ -95,6 +95,13 @@ public:
         const CHtmlCallResult result = m_pDocument->GetDocument().RunPageScript(script);
         return result.ok() ? result.value.toString() : QStringLiteral("<failed: %1>").arg(result.message);
     }
+    // Saves the page area as NAME in the test folder.
+    void Screenshot(const char* name)
+    {
+        WaitUntil([] { return false; }, 300);  // let the engine paint
+        const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(name));
+        EXPECT_TRUE(grab().save(path)) << path.toStdString();
+    }
     int Count(const char* selector)
     {
         return Eval(QStringLiteral("document.querySelectorAll('%1').length").arg(QLatin1String(selector))).toInt();
@@ -193,10 +200,7 @@ TEST_F(ResultsPageTest, RowsLandInTheTableAndTickedRowsComeBackAsPackageCodes)
 
     // A screenshot with one package open.
     m_window.Eval("document.querySelector('#detected_table tbody .name').click()");
-    QThread::msleep(100);
-    WaitUntil([] { return false; }, 300);
-    const QString path = QDir::current().absoluteFilePath(QStringLiteral("results_detected.png"));
-    EXPECT_TRUE(m_window.grab().save(path)) << path.toStdString();
+    m_window.Screenshot("results_detected.png");
 }
 
 TEST_F(ResultsPageTest, ServiceTextsStayText)
@@ -233,6 +237,7 @@ TEST_F(ResultsPageTest, AnEmptyListShowsTheEmptyState)
     EXPECT_EQ(m_window.Eval("getComputedStyle(document.getElementById('empty_state')).display"),
               QStringLiteral("block"));
     EXPECT_EQ(m_window.Eval("document.getElementById('item_count').textContent"), QStringLiteral("0"));
+    m_window.Screenshot("results_detected_empty.png");
 }
 
 TEST_F(ResultsPageTest, WithoutTheRightToAllowTheAllowButtonIsHidden)
@@ -408,6 +413,7 @@ TEST_F(ResultsPageTest, OptimizationsSendOneRequestPerTickedRowThenReload)
     m_window.Show(document);
     ASSERT_TRUE(m_window.WaitForLoads(1));
     EXPECT_EQ(m_window.Count("#optimized_table tr.optimization"), 3);
+    m_window.Screenshot("results_optimized.png");
     EXPECT_EQ(document.GetCheckedRows(), QStringList{});
 
     document.remove();  // nothing ticked

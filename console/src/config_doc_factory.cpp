@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "html_config_doc_base.h"
+#include "pages/results/results_doc_factory.h"
 #include "pages/scan/html_config_doc_scan.h"
 #include "pages/scan/html_config_doc_scan_scanning.h"
 #include "qvconsole_dlg.h"
@@ -30,6 +31,8 @@ std::unique_ptr<CHTMLConfigDocBase> CreateConfigDoc(const std::string& tabId, QW
         return std::make_unique<CHTMLConfigDocScan>(window, ownerWidget, owner, proxy);
     if (tabId == "tab_scanner_scanning")
         return std::make_unique<CHTMLConfigDocScanScanning>(window, ownerWidget, owner, proxy);
+    if (std::unique_ptr<CHTMLConfigDocBase> results = CreateResultsDoc(tabId, ownerWidget, owner, proxy))
+        return results;
     for (std::string_view known : kKnownTabIds) {
         if (known == tabId)
             return std::make_unique<CHTMLConfigDocBase>(ownerWidget, owner, proxy, tabId);

@@ -18,6 +18,7 @@
 #include "configuration_proxy.h"
 #include "console_services.h"
 #include "page_tree.h"
+#include "pages/results/results_page_host.h"
 // browser_control.h first: the controller header uses the complete type.
 #include "servicelink/html/browser_control.h"
 #include "servicelink/html/browser_host_controller.h"
@@ -61,7 +62,10 @@ enum : int {
     IDC_NEED_HELP = 1075,
 };
 
-class CQVConsoleDlg : public skin::CSkinDialog, public IPageTreeHost, public CBrowserHostController {
+class CQVConsoleDlg : public skin::CSkinDialog,
+                      public IPageTreeHost,
+                      public CBrowserHostController,
+                      public IResultsPageHost {
 public:
     // The browser's host flags: a dialog without 3-D border or scroll bars,
     // form controls in the desktop theme.
@@ -90,7 +94,7 @@ public:
 
     // Operations for the pages.
     void NavigatePage(const std::string& pageFile) override;
-    void ReloadPage(const std::string& pageFile);
+    void ReloadPage(const std::string& pageFile) override;
     CCfgPage* GetCurrentPage() const { return m_pCurrentPage; }
     CHTMLConfigDocBase* GetCurrentDocument() const;
     CConfigurationProxy& GetProxy() { return m_proxy; }
@@ -115,7 +119,7 @@ public:
     // "restore_items"), one request per entry, in busy mode, then asks the
     // service to extract containers and check its integrity. True when every
     // entry succeeded.
-    bool RunItemAction(const std::vector<std::string>& items, const std::string& action);
+    bool RunItemAction(const std::vector<std::string>& items, const std::string& action) override;
     bool RunItemAction(const QStringList& items, const QString& action);
     // The script call "global_settings_changed".
     void global_settings_changed();

@@ -334,6 +334,8 @@ TEST_F(ScanPagesTest, AfterStopThreatsAddNoRowsAndTheEndComesOnce)
     EXPECT_TRUE(m_window->IsBusy());
     m_window->LeaveBusyMode();
     EXPECT_TRUE(WaitUntil([&] { return Shown("scan_results_detected.html"); }));
+    // The results page's loader ends before the window goes.
+    EXPECT_TRUE(WaitUntil([&] { return !m_window->GetCurrentDocument()->IsLoading(); }));
 }
 
 TEST_F(ScanPagesTest, NothingFoundGoesBackToTheScanPageAndAutoRebootRestarts)

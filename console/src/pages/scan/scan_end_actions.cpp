@@ -1,12 +1,11 @@
 #include "pages/scan/scan_end_actions.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QThreadPool>
-#include <cstdio>
 
 #include "win/components.h"
+#include "win/ui/shell.h"
 
 std::atomic<bool> g_bLastScanStopped{false};
 
@@ -17,15 +16,11 @@ constexpr const char* kSoundComponent = "{91F3D6A8-2B45-4E7C-B8D1-6A0C3E9F5721}"
 CScanEndActions DefaultActions()
 {
     CScanEndActions actions;
-    actions.playSound = [](const std::string&) { return false; };
-    actions.beep = [](unsigned) {
-        if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr)
-            QApplication::beep();
-    };
-    actions.restart = [](unsigned flags) {
-        std::fprintf(stderr, "qvconsole: restart refused (flags %u): no shut-down action\n", flags);
-        return false;
-    };
+    actions.playSound = [](const std::string& path) { return win::PlaySoundFile(path); };
+    actions.beep = [](unsigned type) { win::MessageBeep(type); };
+    // The platform's one shut-down action (KELM_SHUTDOWN_RECORD makes it
+    // record instead of restarting).
+    actions.restart = [](unsigned flags) { return win::ExitWindowsEx(flags, 0) != win::FALSE; };
     return actions;
 }
 

@@ -8,10 +8,12 @@
 #include <functional>
 #include <string>
 
+#include "win/ui/shell.h"
+
 // MessageBeep's exclamation and simple beep; ExitWindowsEx's reboot|force.
-inline constexpr unsigned kBeepExclamation = 0x30;
+inline constexpr unsigned kBeepExclamation = win::MB_ICONEXCLAMATION;
 inline constexpr unsigned kBeepSimple = 0xFFFFFFFF;
-inline constexpr unsigned kRestartFlags = 6;
+inline constexpr unsigned kRestartFlags = win::EWX_REBOOT | win::EWX_FORCE;
 
 struct CScanEndActions {
     // Plays the WAV file at PATH and returns when it has ended; false when

@@ -17,6 +17,11 @@
 #include "qvconsole_dlg.h"
 #include "scan_fakes.h"
 #include "switches.h"
+#include "win/components.h"
+#include "win/ui/shell.h"
+
+#include <QFile>
+#include <fstream>
 
 namespace {
 
@@ -335,6 +340,54 @@ TEST(FoundItems, ACountBelowOneCountsAsOne)
         input["found_item_count"] = text;
         EXPECT_EQ(FoundItemCount(input), count) << text;
     }
+}
+
+// ---- The end of a scan outside the window ----
+
+TEST(ScanEndActionsDefaults, RestartGoesThroughThePlatformsShutDownAction)
+{
+    ResetScanEndActions();
+    unsigned seen = 0;
+    const win::ShutdownAction previous = win::SetShutdownAction([&seen](win::UINT flags) {
+        seen = flags;
+        return true;
+    });
+    EXPECT_TRUE(ScanEndActions().restart(kRestartFlags));
+    EXPECT_EQ(seen, 6u);
+    win::SetShutdownAction(previous);
+}
+
+TEST(ScanEndActionsDefaults, TheInstalledSoundIsPlayedAndAMissingOneBeeps)
+{
+    QTemporaryDir state;
+    ASSERT_TRUE(state.isValid());
+    ::setenv("KELM_STATE_ROOT", state.path().toUtf8().constData(), 1);
+    const QString record = state.filePath(QStringLiteral("sounds.txt"));
+    ::setenv(win::kSoundRecordVariable, record.toUtf8().constData(), 1);
+    ResetScanEndActions();
+    // A valid, silent WAVE file as the installed sound component.
+    const QString wav = state.filePath(QStringLiteral("roar.wav"));
+    {
+        QFile file(wav);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const unsigned char header[44] = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
+                                          16, 0, 0, 0, 1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x80, 0x3E, 0, 0,
+                                          2, 0, 16, 0, 'd', 'a', 't', 'a', 0, 0, 0, 0};
+        file.write(reinterpret_cast<const char*>(header), sizeof header);
+    }
+    std::ofstream(win::ComponentsFilePath()) << "[{91F3D6A8-2B45-4E7C-B8D1-6A0C3E9F5721}]\npath="
+                                             << wav.toStdString() << "\nstate=local\n";
+    EXPECT_EQ(ScanSoundPath(), wav.toStdString());
+    PlayScanEndSound();
+    std::ofstream(win::ComponentsFilePath()) << "[{91F3D6A8-2B45-4E7C-B8D1-6A0C3E9F5721}]\npath="
+                                             << state.filePath(QStringLiteral("gone.wav")).toStdString()
+                                             << "\nstate=local\n";
+    PlayScanEndSound();
+    QFile lines(record);
+    ASSERT_TRUE(lines.open(QIODevice::ReadOnly));
+    const QStringList recorded = QString::fromUtf8(lines.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(recorded, (QStringList{wav, QStringLiteral("beep 0xffffffff")}));
+    ::unsetenv(win::kSoundRecordVariable);
 }
 
 // ---- The window's scan and item operations ----

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QSocketNotifier>
 #include <csignal>
+#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -102,13 +103,21 @@ int main(int argc, char** argv)
         configPath, QCoreApplication::applicationDirPath().toStdString(), &settingsError);
     if (!settingsError.empty())
         qWarning("%s", settingsError.c_str());
-    if (!definitionsPath.empty())
+    if (!definitionsPath.empty()) {
         settings.definitionsPath = definitionsPath;
+        settings.definitionsChosen = true;
+    }
     auto definitions = std::make_shared<korvad::Definitions>();
     std::string definitionsError;
     if (!korvad::LoadDefinitions(settings.definitionsPath, *definitions, &definitionsError)) {
-        qCritical("definitions: %s", definitionsError.c_str());
-        return 1;
+        // A file someone chose must be right. Without the sample file next
+        // to the program korvad still serves, with no definitions.
+        if (settings.definitionsChosen || std::filesystem::exists(settings.definitionsPath)) {
+            qCritical("definitions: %s", definitionsError.c_str());
+            return 1;
+        }
+        qWarning("definitions: %s; scanning finds nothing", definitionsError.c_str());
+        definitions->version = "0.0.0.0";
     }
 
     korvad::ServiceDatabase database;

@@ -22,6 +22,7 @@ bool Apply(ScanSettings& settings, const std::string& key, const std::string& va
 {
     if (key == "definitions") {
         settings.definitionsPath = value;
+        settings.definitionsChosen = true;
     } else if (key == "quick_folders") {
         settings.quickFolders = SplitFolderList(value);
     } else if (key == "full_folders") {

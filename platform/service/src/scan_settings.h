@@ -14,6 +14,7 @@ namespace korvad {
 
 struct ScanSettings {
     std::string definitionsPath;
+    bool definitionsChosen = false;  // named by the config, environment or command line
     std::vector<std::string> quickFolders;
     std::vector<std::string> fullFolders;
     std::string hostsFile = "/etc/hosts";

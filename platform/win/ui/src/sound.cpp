@@ -93,7 +93,9 @@ int PlayerTimeoutMs(const WaveFacts& facts)
 {
     if (!facts.bytesPerSecond)
         return kSoundMaxWaitMs;
-    const std::uint64_t lengthMs = facts.fileSize * 1000 / *facts.bytesPerSecond;
+    const std::uint64_t rate = *facts.bytesPerSecond;
+    // Divided first, so no file size can overflow the product.
+    const std::uint64_t lengthMs = facts.fileSize / rate * 1000 + facts.fileSize % rate * 1000 / rate;
     return static_cast<int>(std::min<std::uint64_t>(lengthMs + kSoundGraceMs, kSoundMaxWaitMs));
 }
 
@@ -174,6 +176,15 @@ bool PlaySoundFile(const std::string& path)
         return false;
     }
     return true;
+}
+
+BOOL PlaySound(const char* sound, void* /*module*/, DWORD flags)
+{
+    if (sound == nullptr || (flags & SND_FILENAME) == 0 || (flags & ~(SND_FILENAME | SND_NODEFAULT)) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return PlaySoundFile(sound) ? TRUE : FALSE;
 }
 
 }  // namespace win

@@ -143,6 +143,26 @@ TEST_F(SoundTest, RecordsBeepsAndGoodFilesInsteadOfSounding)
     EXPECT_EQ(ReadText(record), "beep 0x00000030\nbeep 0xffffffff\n" + (dir() / "roar.wav").string() + "\n");
 }
 
+TEST_F(SoundTest, PlaySoundTakesFileNamesSynchronouslyOnly)
+{
+    const fs::path record = dir() / "sounds.txt";
+    ::setenv(kSoundRecordVariable, record.c_str(), 1);
+    WriteWave(dir() / "roar.wav", 100);
+    const std::string wave = (dir() / "roar.wav").string();
+
+    EXPECT_EQ(PlaySound(wave.c_str(), nullptr, SND_FILENAME), TRUE);
+    EXPECT_EQ(PlaySound(wave.c_str(), nullptr, SND_FILENAME | SND_NODEFAULT | SND_SYNC), TRUE);
+    for (DWORD flags : {DWORD{0}, SND_FILENAME | SND_ASYNC, SND_FILENAME | 0x00040000U /* resource */}) {
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_EQ(PlaySound(wave.c_str(), nullptr, flags), FALSE) << flags;
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << flags;
+    }
+    EXPECT_EQ(PlaySound(nullptr, nullptr, SND_FILENAME), FALSE);
+    EXPECT_EQ(PlaySound((dir() / "missing.wav").c_str(), nullptr, SND_FILENAME), FALSE);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(ReadText(record), wave + "\n" + wave + "\n");
+}
+
 TEST_F(SoundTest, BeepsWithoutRecordFromAnyThread)
 {
     // The offscreen platform has no bell; the call must still answer and

@@ -48,6 +48,19 @@ BOOL MessageBeep(UINT type);
 // file instead of playing it (true).
 bool PlaySoundFile(const std::string& path);
 
+// PlaySound flags (the Windows values) and the call as the suite makes it:
+// a file name, synchronously. SOUND is a file path (SND_FILENAME required);
+// MODULE is ignored. Flags other than SND_FILENAME, SND_NODEFAULT and
+// SND_SYNC (sound aliases, resources, asynchronous or looping play) are not
+// supported: FALSE with ERROR_INVALID_PARAMETER, as is a null SOUND.
+// Otherwise PlaySoundFile's answer. No default sound is played on failure
+// (the callers beep themselves).
+inline constexpr DWORD SND_SYNC = 0x00000000;
+inline constexpr DWORD SND_ASYNC = 0x00000001;
+inline constexpr DWORD SND_NODEFAULT = 0x00000002;
+inline constexpr DWORD SND_FILENAME = 0x00020000;
+BOOL PlaySound(const char* sound, void* module, DWORD flags);
+
 inline constexpr int kSoundGraceMs = 3000;
 inline constexpr int kSoundMaxWaitMs = 60000;
 

@@ -1,5 +1,5 @@
 // The scanner's file throughput over a generated tree of 100,000 files
-// (100 folders of 1,000; sizes 256 B to 16 KiB, about 430 MB in all, a few
+// (100 folders of 1,000; sizes 256 B to 16 KiB, about 530 MB in all, a few
 // of them carrying a marker), against the sample definitions.
 //
 // The tree is generated once into $KORVAD_BENCH_TREE (default

@@ -261,9 +261,10 @@ void CHTMLConfigDocScanResults::SetQueryParameters(const CDictionary& query)
 {
     CResultsItemDoc::SetQueryParameters(query);
     // "start_now" removes the ticked rows, which exist only once the loader
-    // has filled the page: it waits for the end of loading.
-    if (query["action"].ToString() == "start_now")
-        m_bStartNowPending = true;
+    // has filled the page: it waits for the end of loading. It belongs to
+    // the navigation that carried it; a later visit without it does not
+    // inherit it.
+    m_bStartNowPending = query["action"].ToString() == "start_now";
 }
 
 void CHTMLConfigDocScanResults::OnPageAction()

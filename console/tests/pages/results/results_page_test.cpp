@@ -126,7 +126,9 @@ protected:
         ASSERT_NE(m_module, nullptr);
         RegisterResourceModule(modulePath,
                                std::make_shared<CDirResourceSource>(m_module->Root() + QStringLiteral("/pages")));
-        CHTMLConfigDocBase::SetLoaderPauses(0, 0);
+        // A short pause after each row, as the real one gives the page time
+        // to breathe between calls.
+        CHTMLConfigDocBase::SetLoaderPauses(5, 0);
         // The machine is shared: a page that is slow to answer is not a fault here.
         m_defaultTimeout = CHTMLDocument::DefaultCallTimeout();
         CHTMLDocument::SetDefaultCallTimeout(30000);
@@ -396,6 +398,21 @@ TEST_F(ResultsPageTest, StartNowRemovesOnceTheRowsHaveLoaded)
     WaitUntil([] { return false; }, 200);
     ASSERT_EQ(m_window.runs.size(), 1u) << "once, not again on the reloaded page";
     EXPECT_EQ(m_window.runs[0].second, std::vector<std::string>{"pkg-a"});
+}
+
+TEST_F(ResultsPageTest, AStartNowWhosePageWasLeftDoesNotActOnALaterVisit)
+{
+    Detected(Package("pkg-a", 2));
+    CHTMLConfigDocScanResults document(&m_window, &m_window, nullptr, &m_service);
+    document.SetSwitches({});
+    CDictionary query;
+    query["action"] = "start_now";
+    document.SetQueryParameters(query);
+    document.SetQueryParameters({});  // the user went elsewhere and came back
+    m_window.Show(document);
+    ASSERT_TRUE(m_window.WaitForLoads(1));
+    WaitUntil([] { return false; }, 200);
+    EXPECT_TRUE(m_window.runs.empty());
 }
 
 TEST_F(ResultsPageTest, OptimizationsSendOneRequestPerTickedRowThenReload)

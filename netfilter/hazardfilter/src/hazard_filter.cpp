@@ -6,6 +6,7 @@
 #include <kit/detection_file.h>
 #include <kit/plugin_info.h>
 #include <kit/stream_classify.h>
+#include <win/hex.h>
 
 #include <algorithm>
 #include <cstring>
@@ -33,17 +34,6 @@ std::string CopyPath(const char (&field)[KELM_FILTER_PATH_SIZE])
     return std::string(field, strnlen(field, sizeof field));
 }
 
-int HexDigit(std::uint8_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The position of the four marker characters after the legacy user agent in
 // DATA, when they are there and mean 0x1813.
 std::ptrdiff_t FindAgentMarker(const std::uint8_t* data, std::size_t length)
@@ -59,7 +49,7 @@ std::ptrdiff_t FindAgentMarker(const std::uint8_t* data, std::size_t length)
         return -1;  // the four characters must lie within the bytes sent
     std::uint32_t value = 0;
     for (std::size_t i = 0; i < 4; ++i) {
-        const int digit = HexDigit(data[marker + i]);
+        const int digit = win::HexDigitValue(data[marker + i]);
         if (digit < 0)
             return -1;
         value = value * 16 + static_cast<std::uint32_t>(digit);

@@ -1,18 +1,9 @@
 #include "url_split.h"
 
+#include "win/hex.h"
+
 namespace hostfilter {
 namespace {
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool IsSchemeChar(char c)
 {
@@ -28,10 +19,9 @@ std::string DecodePercentEscapes(std::string_view text)
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            int high = HexValue(text[i + 1]);
-            int low = HexValue(text[i + 2]);
-            if (high >= 0 && low >= 0) {
-                out.push_back(static_cast<char>(high * 16 + low));
+            const int byte = win::HexByteValue(text[i + 1], text[i + 2]);
+            if (byte >= 0) {
+                out.push_back(static_cast<char>(byte));
                 i += 2;
                 continue;
             }

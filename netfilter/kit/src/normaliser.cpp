@@ -1,6 +1,7 @@
 #include "kit/normaliser.h"
 
 #include "kit/byte_buffer.h"
+#include "win/hex.h"
 
 #include <cstring>
 #include <new>
@@ -13,21 +14,10 @@ namespace nfkit {
 
 namespace {
 
-int HexValue(std::uint8_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool AllHex(const std::uint8_t* p, std::size_t n)
 {
     for (std::size_t i = 0; i < n; ++i) {
-        if (HexValue(p[i]) < 0)
+        if (win::HexDigitValue(p[i]) < 0)
             return false;
     }
     return true;
@@ -97,7 +87,7 @@ std::size_t Normaliser::Run(const std::uint8_t* in, std::size_t n, std::uint8_t*
             if (left >= 1 && (in[i + 1] == 'u' || in[i + 1] == 'U')) {
                 // "%u" and four hexadecimal digits: the byte of the last two.
                 if (left >= 5 && AllHex(in + i + 2, 4)) {
-                    b = static_cast<std::uint8_t>(HexValue(in[i + 4]) * 16 + HexValue(in[i + 5]));
+                    b = static_cast<std::uint8_t>(win::HexByteValue(in[i + 4], in[i + 5]));
                     i += 6;
                     goto filtered;
                 }
@@ -106,7 +96,7 @@ std::size_t Normaliser::Run(const std::uint8_t* in, std::size_t n, std::uint8_t*
                     return k;
                 }
             } else if (left >= 2 && AllHex(in + i + 1, 2)) {
-                b = static_cast<std::uint8_t>(HexValue(in[i + 1]) * 16 + HexValue(in[i + 2]));
+                b = static_cast<std::uint8_t>(win::HexByteValue(in[i + 1], in[i + 2]));
                 i += 3;
                 goto filtered;
             } else if (left < 2 && AllHex(in + i + 1, left)) {

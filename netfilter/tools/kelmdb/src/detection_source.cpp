@@ -5,9 +5,11 @@
 #include <kit/detection_file.h>
 #include <kit/file_check.h>
 #include <kit/key_table.h>
+#include <win/hex.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace kelmdb {
 
@@ -115,13 +117,13 @@ bool ParsePatternToken(const Token& token, DetectionRecord& record, std::string&
             error = "'" + t + "': hex needs pairs of digits";
             return false;
         }
-        for (std::size_t i = 0; i < digits.size(); i += 2) {
-            auto byte = ParseNumber("0x" + digits.substr(i, 2), 0xFF);
-            if (!byte) {
-                error = "'" + t + "': not hexadecimal";
-                return false;
-            }
-            if (!AddUnit(record, nfkit::MakeLiteralUnit(static_cast<std::uint8_t>(*byte)), error))
+        std::vector<std::uint8_t> bytes;
+        if (!win::AppendHexBytes(digits, bytes)) {
+            error = "'" + t + "': not hexadecimal";
+            return false;
+        }
+        for (const std::uint8_t byte : bytes) {
+            if (!AddUnit(record, nfkit::MakeLiteralUnit(byte), error))
                 return false;
         }
         return true;

@@ -1,23 +1,10 @@
 #include "source_lexer.h"
 
+#include "win/hex.h"
+
 #include <charconv>
 
 namespace kelmdb {
-
-namespace {
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
 
 std::optional<std::vector<Token>> SplitLine(std::string_view line, std::string& error)
 {
@@ -58,11 +45,12 @@ std::optional<std::vector<Token>> SplitLine(std::string_view line, std::string& 
                 case 'r': token.text.push_back('\r'); break;
                 case 't': token.text.push_back('\t'); break;
                 case 'x': {
-                    if (i + 2 > line.size() || HexValue(line[i]) < 0 || HexValue(line[i + 1]) < 0) {
+                    const int byte = i + 2 > line.size() ? -1 : win::HexByteValue(line[i], line[i + 1]);
+                    if (byte < 0) {
                         error = "\\x needs two hexadecimal digits";
                         return std::nullopt;
                     }
-                    token.text.push_back(static_cast<char>(HexValue(line[i]) * 16 + HexValue(line[i + 1])));
+                    token.text.push_back(static_cast<char>(byte));
                     i += 2;
                     break;
                 }

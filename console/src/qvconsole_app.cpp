@@ -258,7 +258,7 @@ int CQVConsoleApp::Run(int argc, char** argv)
         if (m_switches.HasValue("screenshots")) {
             tour = std::make_unique<CScreenshotTour>(
                 window, QString::fromStdString(m_switches.GetValue("screenshots").ToString()),
-                m_switches.HasValue("scan"));
+                m_switches.HasValue("scan"), m_switches.HasValue("auto_extract"));
             tour->Start();
         }
         status = qapp.exec();

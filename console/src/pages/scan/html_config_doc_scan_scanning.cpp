@@ -1,6 +1,7 @@
 #include "pages/scan/html_config_doc_scan_scanning.h"
 
 #include <QString>
+#include <QTimer>
 #include <cctype>
 
 #include "kelmui/resource_module.h"
@@ -19,6 +20,22 @@ namespace {
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 const CStringFactory& Strings() { return CQVConsoleApp::Instance().GetStringFactory(); }
+
+// The scanner area of a scanner the message table has no text for.
+std::string ScannerAreaFallback(const std::string& scanner)
+{
+    static const std::pair<const char*, const char*> kAreas[] = {
+        {"file", "Scanning files and folders"},   {"process", "Scanning running programs"},
+        {"registry", "Scanning the registry"},    {"cookie", "Scanning cookies"},
+        {"hosts", "Scanning the hosts file"},     {"quarantine", "Checking the quarantine"},
+        {"service", "Scanning services"},         {"driver", "Scanning drivers"},
+        {"virus", "Scanning for viruses"},
+    };
+    for (const auto& [name, text] : kAreas)
+        if (scanner == name)
+            return text;
+    return scanner.empty() ? std::string() : "Scanning: " + scanner;
+}
 
 }  // namespace
 
@@ -60,11 +77,19 @@ void CHTMLConfigDocScanScanning::LoadSettings()
     m_strScanType = Text(current.type);
     const std::string radio = ScanTypeRadioIndex(current.type);
     std::string mode = current.initialized ? "1" : "2";
+    // A scan started here may end while this page is still loading; its
+    // end then reached no page, and the window is still busy with it.
+    const bool endedBeforeLoad = m_pWindow != nullptr && current.status.state == 0 && m_pWindow->IsBusy();
     if (current.status.state == 3 && m_pWindow != nullptr) {
-        // Attached to a running scan: its progress so far and what it found.
+        // Attached to a running scan: its progress so far.
         ShowProgress(current.status.item, current.status.scanner, current.status.elements);
         SetTotalProgress(current.status.totalProgress);
         SetElementProgress(current.status.elementProgress);
+        mode = "1";
+    }
+    if (m_pWindow != nullptr && (current.status.state != 0 || endedBeforeLoad)) {
+        // What the scan found so far: threat notifications sent before this
+        // page had loaded reached no page.
         const CMsgResults found = m_pWindow->GetServices().Query("korva.quarantine.query_found_items");
         if (found.Succeeded()) {
             CMsgCursor row = found.GetCursor();
@@ -74,12 +99,16 @@ void CHTMLConfigDocScanScanning::LoadSettings()
                     AddFoundItem(values);
             }
         }
-        mode = "1";
     }
     CallJScript(QStringLiteral("enable_scan_control_buttons"), nullptr, {Text(mode)});
     CallJScript(QStringLiteral("set_scan_type"), nullptr, {Text(radio)});
     m_bRunning = true;
     ShowScanNag();
+    if (endedBeforeLoad) {
+        // Ended once the page has finished loading, as a late end event would.
+        SetTotalProgress(100);
+        QTimer::singleShot(0, m_pWindow, [this] { OnScannerState(kScannerComplete); });
+    }
 }
 
 void CHTMLConfigDocScanScanning::ShowScanNag()
@@ -136,9 +165,8 @@ void CHTMLConfigDocScanScanning::ShowProgress(const std::string& item, const std
         for (const char c : scanner)
             key += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         std::string area = Strings().FormatParameterizedMessage(key);
-        // A scanner the message table has no text for is named as it is.
         if (area.empty())
-            area = scanner;
+            area = ScannerAreaFallback(scanner);
         SetElementText(QStringLiteral("scan_area"), Text(area));
     }
     // The item is a path or a message key; a path shows as it is.

@@ -14,6 +14,10 @@ namespace {
 constexpr int kPollMs = 100;
 // Time for the page to paint after it has loaded.
 constexpr int kSettleMs = 700;
+// The scanning page moves on when the scan ends: a shorter pause.
+constexpr int kScanningSettleMs = 250;
+// How often a page that changes while it is watched is pictured again.
+constexpr int kRegrabMs = 400;
 
 void Log(const QString& text)
 {
@@ -23,9 +27,10 @@ void Log(const QString& text)
 
 }  // namespace
 
-CScreenshotTour::CScreenshotTour(CQVConsoleDlg& window, QString folder, bool followScan,
+CScreenshotTour::CScreenshotTour(CQVConsoleDlg& window, QString folder, bool followScan, bool autoExtract,
                                  std::function<void(int)> onDone)
     : QObject(&window), m_window(window), m_folder(std::move(folder)), m_bFollowScan(followScan),
+      m_bAutoExtract(autoExtract),
       m_onDone(std::move(onDone))
 {
     if (!m_onDone)
@@ -46,6 +51,7 @@ void CScreenshotTour::Start()
             for (const auto& page : group->Pages())
                 m_pages.append(QString::fromStdString(page->GetPageFile()));
     m_scanTimer.start();
+    m_grabTimer.start();
     Enter(m_bFollowScan ? Step::WaitScanning : Step::NextPage);
     m_timer.start();
 }
@@ -72,6 +78,8 @@ void CScreenshotTour::Save(const QString& name)
 {
     const QString path = QDir(m_folder).absoluteFilePath(name + QStringLiteral(".png"));
     if (m_window.grab().save(path)) {
+        if (m_saved.contains(path))
+            return;  // a newer picture of the same page
         m_saved.append(path);
         Log(QStringLiteral("saved ") + path);
     } else {
@@ -103,7 +111,7 @@ void CScreenshotTour::Poll()
         }
         return;
     case Step::Settle:
-        if (m_stepTimer.elapsed() < kSettleMs)
+        if (m_stepTimer.elapsed() < (m_afterSettle == Step::WaitResults ? kScanningSettleMs : kSettleMs))
             return;
         Save(QFileInfo(m_pending).completeBaseName());
         Enter(m_afterSettle);
@@ -133,20 +141,39 @@ void CScreenshotTour::Poll()
     if (m_step == Step::WaitProgress) {
         const auto* scanning = page != nullptr ? dynamic_cast<const CHTMLConfigDocScanScanning*>(page->GetDocument())
                                                : nullptr;
-        if (scanning != nullptr && (scanning->GetElementsExamined() > 0 || scanning->GetThreatsFound() > 0)) {
-            m_pending = QStringLiteral("scan_scanning.html");
-            m_afterSettle = Step::WaitResults;
-            Enter(Step::Settle);
-        } else if (page != nullptr && shown != QLatin1String("scan_scanning.html")) {
-            // The scan ended before any progress was seen.
-            m_failures.append(QStringLiteral("no progress was shown before the scan ended"));
+        if (scanning != nullptr) {
+            // Pictures while progress moves; the last one before the scan
+            // ends is kept, with what it had found by then.
+            if ((scanning->GetElementsExamined() > 0 || scanning->GetThreatsFound() > 0) &&
+                (!m_bScanningSaved || m_grabTimer.elapsed() > kRegrabMs)) {
+                Save(QStringLiteral("scan_scanning"));
+                m_bScanningSaved = true;
+                m_grabTimer.restart();
+            }
+        } else if (page != nullptr) {
+            if (!m_bScanningSaved)
+                m_failures.append(QStringLiteral("no progress was shown before the scan ended"));
             Enter(Step::WaitResults);
         }
         return;
     }
-    // WaitResults.
+    // WaitResults: the detected results, pictured while their rows arrive
+    // (an automatic removal may follow at once) and once loading has ended.
+    const CBrowserControl* browser = m_window.GetBrowser();
+    const bool busy = browser != nullptr && browser->GetBusy();
+    const bool detected = shown == QLatin1String("scan_results_detected.html");
+    const bool loading = detected && page->GetDocument() != nullptr && page->GetDocument()->IsLoading();
+    if (m_bDetectedSaved && !m_bFirstLoadOver && (!detected || busy || !loading))
+        m_bFirstLoadOver = true;
+    if (detected && !busy && loading && !m_bFirstLoadOver && m_grabTimer.elapsed() > kRegrabMs) {
+        Save(QStringLiteral("scan_results_detected"));
+        m_bDetectedSaved = true;
+        m_grabTimer.restart();
+        return;
+    }
     if (PageReady(QStringLiteral("scan_results_detected.html"))) {
-        m_pending = QStringLiteral("scan_results_detected.html");
+        m_pending = m_bDetectedSaved && m_bAutoExtract ? QStringLiteral("scan_results_detected_after_removal.html")
+                                                       : QStringLiteral("scan_results_detected.html");
         m_afterSettle = Step::Done;
         Enter(Step::Settle);
     } else if (shown == QLatin1String("scan_select.html") && !m_window.IsBusy()) {

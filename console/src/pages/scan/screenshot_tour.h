@@ -2,9 +2,11 @@
 // visits every page of its page tree, waits until each has loaded (and its
 // loader has ended), and saves "<folder>/<page>.png" of the whole window.
 // With a scan started from the command line it follows the scan instead: it
-// saves the scanning page once progress has moved and the detected results
-// page once it has loaded. Then the program ends: status 0 when every
-// picture was saved, 1 otherwise.
+// saves the scanning page while progress moves (the last picture before the
+// scan ends stays), and the detected results page while its rows arrive;
+// with `auto_extract` also once the removal is over
+// ("scan_results_detected_after_removal.png"). Then the program ends:
+// status 0 when every picture was saved, 1 otherwise.
 #pragma once
 
 #include <QElapsedTimer>
@@ -19,7 +21,7 @@ class CQVConsoleDlg;
 class CScreenshotTour : public QObject {
 public:
     // ON_DONE gets the status; the default ends the event loop with it.
-    CScreenshotTour(CQVConsoleDlg& window, QString folder, bool followScan,
+    CScreenshotTour(CQVConsoleDlg& window, QString folder, bool followScan, bool autoExtract = false,
                     std::function<void(int status)> onDone = {});
 
     void Start();
@@ -41,6 +43,11 @@ private:
     CQVConsoleDlg& m_window;
     QString m_folder;
     bool m_bFollowScan;
+    bool m_bAutoExtract;
+    bool m_bScanningSaved = false;
+    bool m_bDetectedSaved = false;
+    bool m_bFirstLoadOver = false;
+    QElapsedTimer m_grabTimer;
     std::function<void(int)> m_onDone;
     QStringList m_pages;
     int m_nPage = -1;

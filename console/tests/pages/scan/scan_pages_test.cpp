@@ -212,6 +212,7 @@ TEST_F(ScanPagesTest, ACustomScanWithNothingTickedStartsFromPageScript)
     tree->ToggleItem(tree->HardDrivesItem());
     tree->ToggleItem(tree->OptionsItem());
     Script(QStringLiteral("window.external.start_scan(), 1"));
+    ScanRunning("3", false);
     ASSERT_TRUE(WaitUntil([&] { return !m_services.posted.empty(); }));
     ASSERT_EQ(m_services.posted[0].first, "korva.scanner.start");
     EXPECT_EQ(m_services.posted[0].second,
@@ -379,6 +380,24 @@ TEST_F(ScanPagesTest, AReloadDuringAnInitializedScanRefillsTheTable)
     EXPECT_EQ(Text("elements_scanned"), QStringLiteral("1234"));
     EXPECT_EQ(Script(QStringLiteral("document.getElementById('scanner4').checked")), QStringLiteral("true"));
     EXPECT_EQ(Script(QStringLiteral("document.getElementById('stop_button').disabled")), QStringLiteral("false"));
+}
+
+TEST_F(ScanPagesTest, AScanThatEndedWhileThePageLoadedStillEnds)
+{
+    // The scan was started here and is over before its page has loaded: the
+    // threats it found are read from the service and the end still comes.
+    CDictionary found;
+    found["package_code"] = "virus:Early";
+    found["found_item_count"] = "2";
+    m_services.answers["korva.quarantine.query_found_items"] = [&](const NamedValues&) { return Rows({found}); };
+    CDictionary input;
+    input["scan_type"] = "quick";
+    ASSERT_TRUE(m_window->LaunchScan(input));
+    ASSERT_TRUE(m_window->IsBusy());
+    ASSERT_TRUE(WaitUntil([&] { return Shown("scan_results_detected.html"); }));
+    EXPECT_FALSE(m_window->IsBusy());
+    EXPECT_EQ(m_actions.Signals(), 1u);
+    EXPECT_TRUE(WaitUntil([&] { return !m_window->GetCurrentDocument()->IsLoading(); }));
 }
 
 }  // namespace

@@ -17,6 +17,10 @@
 #include "notification_records.h"
 #include "pages/scan/html_config_doc_scan.h"
 #include "pages/scan/html_config_doc_scan_scanning.h"
+#include "pages/scan/scan_nag_dlg.h"
+
+#include <QApplication>
+#include <QPointer>
 #include "qvconsole_app.h"
 #include "qvconsole_dlg.h"
 #include "scan_fakes.h"
@@ -380,6 +384,28 @@ TEST_F(ScanPagesTest, AReloadDuringAnInitializedScanRefillsTheTable)
     EXPECT_EQ(Text("elements_scanned"), QStringLiteral("1234"));
     EXPECT_EQ(Script(QStringLiteral("document.getElementById('scanner4').checked")), QStringLiteral("true"));
     EXPECT_EQ(Script(QStringLiteral("document.getElementById('stop_button').disabled")), QStringLiteral("false"));
+}
+
+TEST_F(ScanPagesTest, TheScanReminderShowsOnce)
+{
+    m_accessor.bools[KCS_show_scan_nag] = true;
+    ASSERT_TRUE(ShowScanningStartedHere("quick"));
+    EXPECT_FALSE(m_accessor.bools[KCS_show_scan_nag]);
+    CScanNagDlg* nag = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* dialog = dynamic_cast<CScanNagDlg*>(widget); dialog != nullptr && dialog->isVisible())
+            nag = dialog;
+    ASSERT_NE(nag, nullptr);
+    Pause(300);
+    nag->grab().save(QDir::current().absoluteFilePath(QStringLiteral("scan_nag.png")));
+    // Its close button closes it, and it goes away by itself.
+    QPointer<CScanNagDlg> watch(nag);
+    nag->SendCommand(CScanNagDlg::IDC_CLOSE_BUTTON);
+    EXPECT_TRUE(WaitUntil([&] { return watch.isNull(); }));
+    m_window->ReloadPage("scan_scanning.html");
+    ASSERT_TRUE(WaitUntil([&] { return Shown("scan_scanning.html"); }));
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        EXPECT_EQ(dynamic_cast<CScanNagDlg*>(widget), nullptr);
 }
 
 TEST_F(ScanPagesTest, AScanThatEndedWhileThePageLoadedStillEnds)

@@ -5,32 +5,15 @@
 #include <QUrl>
 
 #include <cstdio>
-#include <cstdlib>
-#include <unistd.h>
 
 #include "beacon_arguments.h"
 #include "beacon_dialog.h"
+#include "servicelink/html/web_engine_environment.h"
 #include "tracking_address.h"
 #include "tracking_record.h"
 #include "win/command_line.h"
 
 namespace {
-
-// The embedded browser needs a display and, run as root, a disabled Chromium
-// sandbox; a windowless helper should not fail for either, so choose both
-// unless the caller already did.
-void PrepareBrowserEnvironment()
-{
-    const bool hasDisplay = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
-    if (!hasDisplay) {
-        setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);
-        // Without a display there is no OpenGL; software rendering avoids
-        // Qt WebEngine's warnings about it.
-        setenv("QT_QUICK_BACKEND", "software", /*overwrite=*/0);
-    }
-    if (geteuid() == 0)
-        setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", /*overwrite=*/0);
-}
 
 const char* OutcomeText(beacon::CBeaconDlg::Outcome outcome)
 {
@@ -70,8 +53,10 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    PrepareBrowserEnvironment();
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The hidden browser must start without a display and as root too: the
+    // shared start-up settings choose the offscreen platform and turn
+    // Chromium's sandbox off in those cases.
+    PrepareWebEngineEnvironment();
     QApplication app(argc, argv);
 
     beacon::CBeaconDlg dialog(QUrl(QString::fromStdString(*address)),

@@ -19,6 +19,7 @@
 #include "browser_windows.h"
 #include "web_browser_object.h"
 
+#include "servicelink/html/web_engine_environment.h"
 #include "win/registry.h"
 
 #include <QApplication>
@@ -28,9 +29,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-
-#include <unistd.h>
 
 namespace {
 
@@ -49,10 +47,9 @@ QUrl StartPage()
 
 int main(int argc, char** argv)
 {
-    // Chromium refuses to run as root with its sandbox on.
-    if (::geteuid() == 0)
-        setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", /*overwrite=*/0);
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Chromium refuses to run as root with its sandbox on, and the engine
+    // needs shared OpenGL contexts before the application exists.
+    PrepareWebEngineEnvironment();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kelmbrowse"));
 

@@ -18,8 +18,11 @@
 #include "pages/scan/html_config_doc_scan.h"
 #include "pages/scan/html_config_doc_scan_scanning.h"
 #include "pages/scan/scan_nag_dlg.h"
+#include "pages/scan/screenshot_tour.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QImage>
 #include <QPointer>
 #include "qvconsole_app.h"
 #include "qvconsole_dlg.h"
@@ -406,6 +409,28 @@ TEST_F(ScanPagesTest, TheScanReminderShowsOnce)
     ASSERT_TRUE(WaitUntil([&] { return Shown("scan_scanning.html"); }));
     for (QWidget* widget : QApplication::topLevelWidgets())
         EXPECT_EQ(dynamic_cast<CScanNagDlg*>(widget), nullptr);
+}
+
+TEST_F(ScanPagesTest, TheScreenshotTourSavesEveryPage)
+{
+    QTemporaryDir shots;
+    ASSERT_TRUE(shots.isValid());
+    int status = -1;
+    CScreenshotTour tour(*m_window, shots.path(), /*followScan=*/false, /*autoExtract=*/false,
+                         [&status](int result) { status = result; });
+    tour.Start();
+    ASSERT_TRUE(WaitUntil([&] { return status != -1; }, 240000));
+    EXPECT_EQ(status, 0) << tour.Failures().join(QLatin1Char(' ')).toStdString();
+    std::size_t pages = 0;
+    for (const auto& group : m_window->Groups()) {
+        for (const auto& page : group->Pages()) {
+            ++pages;
+            const QString name = QFileInfo(QString::fromStdString(page->GetPageFile())).completeBaseName();
+            const QImage image(QDir(shots.path()).absoluteFilePath(name + QStringLiteral(".png")));
+            EXPECT_EQ(image.size(), QSize(755, 565)) << name.toStdString();
+        }
+    }
+    EXPECT_EQ(static_cast<std::size_t>(tour.Saved().size()), pages);
 }
 
 TEST_F(ScanPagesTest, AScanThatEndedWhileThePageLoadedStillEnds)

@@ -14,6 +14,7 @@
 
 #include "notification_records.h"
 #include "pages/scan/html_config_doc_scan.h"
+#include "pages/scan/html_config_doc_scan_scanning.h"
 #include "pages/scan/scan_end_actions.h"
 #include "pages/scan/scan_start.h"
 #include "qvconsole_app.h"
@@ -500,6 +501,7 @@ void CQVConsoleDlg::LeaveBusyMode()
 
 void CQVConsoleDlg::AttachToScan()
 {
+    m_bMissedScanEnd = false;
     EnterBusyMode();
     NavigatePage("scan_scanning.html");
     CQVConsoleApp::Instance().m_bScanStartedHere = 0;
@@ -519,8 +521,16 @@ void CQVConsoleDlg::ShowMessage(const QString& text)
     box.DoModal();
 }
 
+bool CQVConsoleDlg::TakeMissedScanEnd()
+{
+    const bool missed = m_bMissedScanEnd;
+    m_bMissedScanEnd = false;
+    return missed;
+}
+
 void CQVConsoleDlg::StartScan(const CDictionary& input)
 {
+    m_bMissedScanEnd = false;
     CQVConsoleApp& app = CQVConsoleApp::Instance();
     app.m_strCurrentScanType = input.GetValue("scan_type").ToString();
     const NamedValues request =
@@ -660,7 +670,12 @@ void CQVConsoleDlg::MapApplicationMessages()
     });
     MapMessage(CQVConsoleApp::s_nMessageScannerStateUpdate, [this](win::WPARAM wParam, win::LPARAM) -> win::LRESULT {
         Report("scanner_state " + std::to_string(wParam));
-        if (CHTMLConfigDocBase* document = GetCurrentDocument())
+        CHTMLConfigDocBase* document = GetCurrentDocument();
+        const int state = static_cast<int>(wParam);
+        if ((state == kScannerComplete || state == kScannerException) &&
+            dynamic_cast<CHTMLConfigDocScanScanning*>(document) == nullptr)
+            m_bMissedScanEnd = true;  // the scanning page ends the scan when it has loaded
+        if (document != nullptr)
             document->OnScannerState(static_cast<int>(wParam));
         return 0;
     });

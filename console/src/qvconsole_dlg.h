@@ -121,6 +121,9 @@ public:
     // entry succeeded.
     bool RunItemAction(const std::vector<std::string>& items, const std::string& action) override;
     bool RunItemAction(const QStringList& items, const QString& action);
+    // True once when the end of a scan (scanner state 4 or 5) arrived while
+    // the scanning page was not the shown page (it was still loading).
+    bool TakeMissedScanEnd();
     // The script call "global_settings_changed".
     void global_settings_changed();
     // The script calls that ask the service for an update check or update.
@@ -199,4 +202,5 @@ private:
     bool m_bBusy = false;
     win::HANDLE m_hQuarantineRunning = nullptr;
     bool m_bExitProcessed = false;
+    bool m_bMissedScanEnd = false;
 };

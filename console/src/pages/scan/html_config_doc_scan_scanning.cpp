@@ -77,9 +77,10 @@ void CHTMLConfigDocScanScanning::LoadSettings()
     m_strScanType = Text(current.type);
     const std::string radio = ScanTypeRadioIndex(current.type);
     std::string mode = current.initialized ? "1" : "2";
-    // A scan started here may end while this page is still loading; its
-    // end then reached no page, and the window is still busy with it.
-    const bool endedBeforeLoad = m_pWindow != nullptr && current.status.state == 0 && m_pWindow->IsBusy();
+    // A scan may end while this page is still loading; its end then reached
+    // another page (the window remembers it) and the scanner is stopped.
+    const bool endedBeforeLoad = m_pWindow != nullptr && m_pWindow->TakeMissedScanEnd() &&
+                                 current.status.state == 0 && m_pWindow->IsBusy();
     if (current.status.state == 3 && m_pWindow != nullptr) {
         // Attached to a running scan: its progress so far.
         ShowProgress(current.status.item, current.status.scanner, current.status.elements);

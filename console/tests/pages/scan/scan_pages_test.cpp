@@ -389,6 +389,20 @@ TEST_F(ScanPagesTest, AReloadDuringAnInitializedScanRefillsTheTable)
     EXPECT_EQ(Script(QStringLiteral("document.getElementById('stop_button').disabled")), QStringLiteral("false"));
 }
 
+TEST_F(ScanPagesTest, AScanNotYetRunningWhenItsPageLoadsIsNotEnded)
+{
+    // The service has not reported the scan as running yet and no end came:
+    // the page waits for the scan's events.
+    CDictionary input;
+    input["scan_type"] = "full";
+    ASSERT_TRUE(m_window->LaunchScan(input));
+    ASSERT_TRUE(WaitUntil([&] { return Shown("scan_scanning.html"); }));
+    Pause(300);
+    EXPECT_TRUE(Shown("scan_scanning.html"));
+    EXPECT_TRUE(m_window->IsBusy());
+    EXPECT_EQ(m_actions.Signals(), 0u);
+}
+
 TEST_F(ScanPagesTest, TheScanReminderShowsOnce)
 {
     m_accessor.bools[KCS_show_scan_nag] = true;
@@ -445,6 +459,8 @@ TEST_F(ScanPagesTest, AScanThatEndedWhileThePageLoadedStillEnds)
     input["scan_type"] = "quick";
     ASSERT_TRUE(m_window->LaunchScan(input));
     ASSERT_TRUE(m_window->IsBusy());
+    win::LRESULT result = 0;
+    m_window->OnMessage(CQVConsoleApp::s_nMessageScannerStateUpdate, kScannerComplete, 0, result);
     ASSERT_TRUE(WaitUntil([&] { return Shown("scan_results_detected.html"); }));
     EXPECT_FALSE(m_window->IsBusy());
     EXPECT_EQ(m_actions.Signals(), 1u);

@@ -134,8 +134,13 @@ void CScreenshotTour::Poll()
     const CCfgPage* page = m_window.GetCurrentPage();
     const QString shown = page != nullptr ? QString::fromStdString(page->GetPageFile()) : QString();
     if (m_step == Step::WaitScanning) {
-        if (PageReady(QStringLiteral("scan_scanning.html")))
+        if (PageReady(QStringLiteral("scan_scanning.html"))) {
             Enter(Step::WaitProgress);
+        } else if (shown == QLatin1String("scan_results_detected.html") || shown == QLatin1String("scan_select.html")) {
+            // The scan was over before its page could be pictured.
+            m_failures.append(QStringLiteral("the scan ended before its page was shown"));
+            Enter(Step::WaitResults);
+        }
         return;
     }
     if (m_step == Step::WaitProgress) {

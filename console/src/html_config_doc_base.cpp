@@ -28,6 +28,11 @@ CHTMLConfigDocBase::CHTMLConfigDocBase(QWidget* ownerWidget, win::CMessageTarget
 
 CHTMLConfigDocBase::~CHTMLConfigDocBase()
 {
+    StopLoaders();
+}
+
+void CHTMLConfigDocBase::StopLoaders()
+{
     // Refuse every further send, then let running loaders finish. A loader
     // may be waiting in a send to this thread, so events are served while
     // waiting.

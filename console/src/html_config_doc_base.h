@@ -89,6 +89,12 @@ public:
     // (30 ms and 1 s; tests shorten them).
     static void SetLoaderPauses(int afterSendMs, int beforeEndMs);
 
+    // Refuses every further send and waits until no loader of this page
+    // runs. A page whose loader calls its own virtual functions calls this
+    // first thing in its most derived destructor, so no loader runs code of
+    // a part of the page that is already gone. Safe to call twice.
+    void StopLoaders();
+
 private:
     QWidget* m_pOwnerWidget;
     win::CMessageTarget* m_pOwner;

@@ -52,8 +52,9 @@ private:
     const char* m_strQuery;
 };
 
-class CHTMLConfigDocScanResults : public CResultsItemDoc {
+class CHTMLConfigDocScanResults final : public CResultsItemDoc {
 public:
+    ~CHTMLConfigDocScanResults() override { StopLoaders(); }
     CHTMLConfigDocScanResults(QWidget* ownerWidget, win::CMessageTarget* owner, CConfigurationProxy* proxy,
                               IResultsService* service = nullptr);
 
@@ -81,16 +82,18 @@ private:
     CDictionary m_switches;
 };
 
-class CHTMLConfigDocScanResultsAllowed : public CResultsItemDoc {
+class CHTMLConfigDocScanResultsAllowed final : public CResultsItemDoc {
 public:
+    ~CHTMLConfigDocScanResultsAllowed() override { StopLoaders(); }
     CHTMLConfigDocScanResultsAllowed(QWidget* ownerWidget, win::CMessageTarget* owner, CConfigurationProxy* proxy,
                                      IResultsService* service = nullptr);
     void undo();
     void remove();
 };
 
-class CHTMLConfigDocScanResultsRemoved : public CResultsItemDoc {
+class CHTMLConfigDocScanResultsRemoved final : public CResultsItemDoc {
 public:
+    ~CHTMLConfigDocScanResultsRemoved() override { StopLoaders(); }
     CHTMLConfigDocScanResultsRemoved(QWidget* ownerWidget, win::CMessageTarget* owner, CConfigurationProxy* proxy,
                                      IResultsService* service = nullptr);
     void restore();

@@ -4,8 +4,9 @@
 
 #include "results_doc_base.h"
 
-class CHTMLConfigDocScanResultsOptimized : public CResultsDocBase {
+class CHTMLConfigDocScanResultsOptimized final : public CResultsDocBase {
 public:
+    ~CHTMLConfigDocScanResultsOptimized() override { StopLoaders(); }
     CHTMLConfigDocScanResultsOptimized(QWidget* ownerWidget, win::CMessageTarget* owner, CConfigurationProxy* proxy,
                                        IResultsService* service = nullptr);
 

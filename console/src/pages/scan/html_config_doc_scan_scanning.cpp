@@ -21,19 +21,10 @@ QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 const CStringFactory& Strings() { return CQVConsoleApp::Instance().GetStringFactory(); }
 
-// The scanner area of a scanner the message table has no text for.
+// A scanner the message table has no "SCN_SCANNER_<NAME>" text for is
+// shown by its name.
 std::string ScannerAreaFallback(const std::string& scanner)
 {
-    static const std::pair<const char*, const char*> kAreas[] = {
-        {"file", "Scanning files and folders"},   {"process", "Scanning running programs"},
-        {"registry", "Scanning the registry"},    {"cookie", "Scanning cookies"},
-        {"hosts", "Scanning the hosts file"},     {"quarantine", "Checking the quarantine"},
-        {"service", "Scanning services"},         {"driver", "Scanning drivers"},
-        {"virus", "Scanning for viruses"},
-    };
-    for (const auto& [name, text] : kAreas)
-        if (scanner == name)
-            return text;
     return scanner.empty() ? std::string() : "Scanning: " + scanner;
 }
 

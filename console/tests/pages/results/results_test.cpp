@@ -449,4 +449,30 @@ TEST_F(ResultsLoaderTest, LeavingThePageStopsTheLoaderWithoutItsEnd)
     EXPECT_EQ(m_owner.Last(4), nullptr);
 }
 
+// A page can be destroyed at any moment of its loader (the window closes
+// while rows arrive): the loader must never run code of a page part that is
+// already gone.
+TEST_F(ResultsLoaderTest, DestroyingThePageWhileItsLoaderRunsIsSafe)
+{
+    m_service.Answer("korva.quarantine.v2_query_detected_items", ItemRecords(Package("pkg-a", 40)));
+    m_service.Answer("korva.quarantine.query_optimize_items", CMsgRowSet("rows"));
+    for (int round = 0; round < 40; ++round) {
+        std::unique_ptr<CResultsDocBase> document;
+        if (round % 2 == 0)
+            document = std::make_unique<CHTMLConfigDocScanResults>(&m_owner, &m_owner, nullptr, &m_service);
+        else
+            document = std::make_unique<CHTMLConfigDocScanResultsOptimized>(&m_owner, &m_owner, nullptr, &m_service);
+        document->SetShown(true);
+        document->LoadSettings();
+        if (round % 4 < 2)
+            QCoreApplication::processEvents();
+        document.reset();
+    }
+    // Whatever the loaders sent before their page went is all there is.
+    const std::size_t seen = m_owner.received.size();
+    QThread::msleep(50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_owner.received.size(), seen);
+}
+
 }  // namespace

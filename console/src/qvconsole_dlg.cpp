@@ -19,6 +19,7 @@
 #include "pages/scan/scan_start.h"
 #include "qvconsole_app.h"
 #include "servicelink/html/browser_control.h"
+#include "servicelink/html/help_window.h"
 #include "servicelink/msg_dispatcher.h"
 #include "servicelink/msg_request.h"
 #include "skin/skin_message_box.h"
@@ -31,6 +32,8 @@ namespace {
 
 constexpr int kWindowWidth = 755;
 constexpr int kWindowHeight = 565;
+// The help button's context number: the help contents of the control panel.
+constexpr int kHelpButtonContext = 24;
 
 // Tab buttons carry no fixed ids; these keep their commands apart.
 const std::pair<const char*, int> kTabButtonIds[] = {
@@ -805,6 +808,12 @@ bool CQVConsoleDlg::OnCommand(int id)
     case IDC_QVO_MINIMIZE_BTN:
         showMinimized();
         return true;
+    case IDC_QVO_HELP_BTN:
+        ShowHelpContext(kHelpButtonContext);
+        return true;
+    case IDC_QVO_HELPCONTEXT_BTN:
+        ShowHelpContext(CurrentHelpContext());
+        return true;
     case IDC_SCAN_NOW_BUTTON:
         // The scan chosen on the scan page, as its own start button does.
         if (auto* scanPage = dynamic_cast<CHTMLConfigDocScan*>(GetCurrentDocument()))
@@ -820,6 +829,24 @@ bool CQVConsoleDlg::OnCommand(int id)
         return true;
     }
     return CSkinDialog::OnCommand(id);
+}
+
+int CQVConsoleDlg::CurrentHelpContext() const
+{
+    return m_pCurrentPage != nullptr ? m_pCurrentPage->GetHelpContext() : -1;
+}
+
+void CQVConsoleDlg::ShowHelpContext(int contextId)
+{
+    Report("help " + std::to_string(contextId));
+    if (!::ShowHelpContext(this, contextId, HelpWindowState::Maximized))
+        Report("help: the help pages could not be shown");
+}
+
+bool CQVConsoleDlg::OnShowHelp(CBrowserControl* /*pBrowser*/)
+{
+    ShowHelpContext(CurrentHelpContext());
+    return true;
 }
 
 void CQVConsoleDlg::Start()

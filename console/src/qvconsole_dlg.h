@@ -139,6 +139,8 @@ public:
     // reports above and the controller's own handling (page models); a
     // navigation that fails is cancelled, so the shown page stays.
     void OnBeforeNavigate(CBrowserControl* pBrowser, const QUrl& url, bool& bCancel) override;
+    // F1 in the page: help on the shown page.
+    bool OnShowHelp(CBrowserControl* pBrowser) override;
     void OnDocumentComplete(CBrowserControl* pBrowser, const QUrl& url) override;
     void OnNavigateError(CBrowserControl* pBrowser, const QUrl& url, int errorCode, const QString& errorText,
                          bool& bCancel) override;
@@ -160,6 +162,11 @@ public:
     void OnApply();
     void OnOKButton();
     void OnClose();
+    // Help with CONTEXTID (the help button's 24, a page's own number, -1
+    // when no page is shown), in the maximized help window.
+    void ShowHelpContext(int contextId);
+    // The shown page's help context number; -1 when no page is shown.
+    int CurrentHelpContext() const;
 
 protected:
     void InitSkinControlIDs() override;

@@ -9,12 +9,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QWebEngineView>
 #include <QThread>
 #include <functional>
 
 #include "browser_page_view.h"
 #include "kelmui/resource_module.h"
 #include "qvconsole_dlg.h"
+#include "servicelink/html/help_window.h"
 #include "servicelink/html/html.h"
 #include "window_fakes.h"
 
@@ -179,6 +181,30 @@ TEST_F(BrowserWindowTest, Screenshots)
             QDir::current().absoluteFilePath(QStringLiteral("browser_window_%1.png").arg(QString::fromLatin1(page)));
         EXPECT_TRUE(m_window->grab().save(path)) << path.toStdString();
     }
+}
+
+// The help buttons and F1 open the help pages in their own maximized
+// window: the help button the contents, the page's help button the shown
+// page's topic.
+TEST_F(BrowserWindowTest, HelpButtonsOpenTheHelpPages)
+{
+    ASSERT_TRUE(Show("scan_select.html"));
+    const int context = m_window->CurrentHelpContext();
+    EXPECT_GE(context, 0);
+    m_window->ShowHelpContext(24);
+    auto* help = qobject_cast<QWebEngineView*>(HelpWindow());
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return help->url().path().endsWith(QStringLiteral("/help/index.html")); }))
+        << help->url().toString().toStdString();
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_TRUE(help->isMaximized());
+    // The shown page's own topic: another page of the help folder.
+    EXPECT_TRUE(m_view->GetBrowser()->GetSite()->GetHandler()->OnShowHelp(m_view->GetBrowser()));
+    EXPECT_TRUE(WaitUntil([&] {
+        const QString path = help->url().path();
+        return path.contains(QStringLiteral("/help/")) && !path.endsWith(QStringLiteral("/help/index.html"));
+    })) << help->url().toString().toStdString();
+    CloseHelpWindow();
 }
 
 }  // namespace

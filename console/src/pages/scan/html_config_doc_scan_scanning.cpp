@@ -192,11 +192,13 @@ void CHTMLConfigDocScanScanning::AddFoundItem(const CValueAccessor& values)
         return;
     const std::string code = values.GetValue("package_code").ToString();
     const unsigned count = FoundItemCount(values);
-    unsigned rowCount = count;
-    if (m_packageCounts.HasValue(code)) {
-        rowCount = static_cast<unsigned>(m_packageCounts.GetValue(code).ToUInteger64()) + count;
-        CallJScript(QStringLiteral("increase_row_count"), nullptr, {Text(code), QString::number(rowCount)});
-    } else {
+    // Counted before any page or service call: those run nested event loops,
+    // in which the next threat notification may arrive and count too.
+    const bool known = m_packageCounts.HasValue(code);
+    const unsigned rowCount = (known ? static_cast<unsigned>(m_packageCounts.GetValue(code).ToUInteger64()) : 0u) + count;
+    m_packageCounts[code] = rowCount;
+    m_nThreatsFound += count;
+    if (!known) {
         CDictionary description;
         if (m_pWindow != nullptr)
             description = DescribePackage(code, m_pWindow->GetServices());
@@ -206,10 +208,10 @@ void CHTMLConfigDocScanScanning::AddFoundItem(const CValueAccessor& values)
         const FoundItemRow row = BuildFoundItemRow(values, description, noLonger);
         CallJScript(QStringLiteral("add_item_to_table_ss"), nullptr,
                     {Text(code), Text(row.name), Text(row.shortType), Text(row.severity), Text(row.fullType)});
-        CallJScript(QStringLiteral("increase_row_count"), nullptr, {Text(code), QString::number(count)});
     }
-    m_packageCounts[code] = rowCount;
-    m_nThreatsFound += count;
+    // The counts as they are now, which include any counted meanwhile.
+    CallJScript(QStringLiteral("increase_row_count"), nullptr,
+                {Text(code), QString::number(m_packageCounts.GetValue(code).ToUInteger64())});
     CallJScript(QStringLiteral("num2image"), nullptr, {QString::number(m_nThreatsFound), QStringLiteral("r")});
 }
 

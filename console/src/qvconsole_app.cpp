@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "config_accessor.h"
+#include "module_message_table.h"
 #include "console_services.h"
-#include "kelmui/message_table.h"
 #include "kelmui/resource_module.h"
 #include "browser_page_view.h"
 #include "pages/scan/screenshot_tour.h"
@@ -48,36 +48,6 @@ const win::UINT CQVConsoleApp::s_nMessageQuarantinePackageNotifyUpdate =
     win::RegisterWindowMessageW(L"CQVConsoleApp::s_nMessageQuarantinePackageNotifyUpdate");
 
 namespace {
-
-// The message table of the UI resource module, for when the UI resource
-// path is no folder of plain files (the installed and built programs keep
-// their resources in the module only).
-class ModuleMessageTable : public IMessageTable {
-public:
-    explicit ModuleMessageTable(kelmui::MessageTable table) : m_table(std::move(table)) {}
-    std::optional<std::string> Lookup(std::string_view key) const override
-    {
-        const QString name = QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
-        if (!m_table.Contains(name))
-            return std::nullopt;
-        return m_table.Text(name).toStdString();
-    }
-
-private:
-    kelmui::MessageTable m_table;
-};
-
-bool LoadModuleMessages(CStringFactory& strings, const QString& modulePath)
-{
-    const std::shared_ptr<const kelmui::ResourceModule> module = kelmui::ResourceModule::Open(modulePath);
-    if (!module)
-        return false;
-    std::optional<kelmui::MessageTable> table = kelmui::MessageTable::Load(*module, QStringLiteral("MESSAGES"));
-    if (!table)
-        return false;
-    strings.Initialize(std::make_unique<ModuleMessageTable>(std::move(*table)));
-    return true;
-}
 
 constexpr int kStillStartingWaitMs = 3000;
 

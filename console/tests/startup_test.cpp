@@ -7,6 +7,8 @@
 #include <fstream>
 
 #include "bus_testing.h"
+#include "kelmui/resource_module.h"
+#include "module_message_table.h"
 #include "qvconsole_app.h"
 #include "startup_checks.h"
 #include "switches.h"
@@ -100,6 +102,21 @@ TEST(HelpPath, OnlyALocallyInstalledComponentCounts)
     std::ofstream(ini) << "[{0D4B9A12-6E73-4C58-A1F0-93B2C5E7D846}]\npath=/opt/help/index.html\nstate=local\n";
     EXPECT_EQ(CQVConsoleApp::FindHelpFilePath(), "/opt/help/index.html");
     ::unsetenv("KELM_UI_RESOURCES");
+}
+
+// The built program keeps its message table in the UI module only: the
+// texts come from there, and a module that cannot be read leaves the
+// strings as they were.
+TEST(ModuleMessages, TextsComeFromTheUiModule)
+{
+    CStringFactory strings;
+    ASSERT_TRUE(LoadModuleMessages(strings, kelmui::DefaultModulePath()));
+    EXPECT_EQ(strings.GetLocalizedMessage("SCN_SCANNER_FILE"), "Scanning files and folders");
+    EXPECT_EQ(strings.GetLocalizedMessage("NO_SUCH_MESSAGE_KEY"), "");
+
+    CStringFactory missing;
+    EXPECT_FALSE(LoadModuleMessages(missing, QStringLiteral("/nonexistent/kelmui.rcc")));
+    EXPECT_FALSE(missing.IsInitialized());
 }
 
 }  // namespace

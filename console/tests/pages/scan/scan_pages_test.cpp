@@ -303,6 +303,32 @@ TEST_F(ScanPagesTest, ScanningShowsProgressAndOneRowPerPackage)
     Screenshot("scan_scanning_rows.png");
 }
 
+// Page and service calls run nested event loops, in which the next threat
+// notification can arrive: here one for the same package arrives while the
+// first one's package description is asked for. The row and the total must
+// both count the two.
+TEST_F(ScanPagesTest, AThreatArrivingWhileAnotherIsAddedCountsInTheRowAndTheTotal)
+{
+    bool nested = false;
+    m_services.answers["korva.targets.query_package_info"] = [&](const NamedValues&) {
+        if (!nested) {
+            nested = true;
+            Threat("demo.nested", "2");
+        }
+        return CMsgResults(1004, "unknown");
+    };
+    ASSERT_TRUE(ShowScanningStartedHere("quick"));
+    CHTMLConfigDocScanScanning* page = ScanningPage();
+    ASSERT_NE(page, nullptr);
+    Threat("demo.nested", "3");
+    ASSERT_TRUE(nested);
+    const QStringList rows = TableRows();
+    ASSERT_EQ(rows.size(), 1) << rows.join(QLatin1Char('/')).toStdString();
+    EXPECT_TRUE(rows[0].endsWith(QStringLiteral("|5"))) << rows[0].toStdString();
+    EXPECT_EQ(page->GetThreatsFound(), 5u);
+    EXPECT_EQ(Text("threat_count"), QStringLiteral("5 threats"));
+}
+
 TEST_F(ScanPagesTest, PauseTwiceSendsPauseThenResume)
 {
     ASSERT_TRUE(ShowScanningStartedHere("full"));

@@ -158,7 +158,9 @@ TEST_F(Instances, ChangeByAnotherClientIsPostedToTheWindow)
     failed["status"] = "failed_to_launch";
     failed["message"] = " %s%n%1";
     ASSERT_TRUE(failed.Execute("korva.service.send_notification").Succeeded());
-    EXPECT_TRUE(WaitForLine(Log("first"), "qvconsole: message_box  %s%n%1")) << Read(Log("first"));
+    // The message table's text, then the service's failure text as data.
+    EXPECT_TRUE(WaitForLine(Log("first"), "qvconsole: message_box The scanner could not be started.\n %s%n%1"))
+        << Read(Log("first"));
 }
 
 }  // namespace

@@ -252,6 +252,27 @@ private:
 
     // Runs ACTION on each item with progress notifications; the answer
     // fails (naming the first problem) when any item failed.
+    // Gives ITEMS the status STATUS, recorded and announced one by one; the
+    // answer of the first failed write.
+    std::optional<ServiceAnswer> SetStatus(std::vector<ItemRecord>& items, const char* status)
+    {
+        for (ItemRecord& item : items) {
+            item.status = status;
+            std::string error;
+            if (!m_store.Update(item, &error))
+                return ServiceAnswer::Error(KORVA_E_STORE_FAILED, error);
+            NotifyItem(item);
+        }
+        return std::nullopt;
+    }
+
+    // Puts ITEMS back from the vault, with the restoration notifications.
+    ServiceAnswer RestoreItems(std::vector<ItemRecord>& items)
+    {
+        return RunOnItems(items, "korva.quarantine.notify.restore", "restoration_started", "restoration_complete",
+                          [this](ItemRecord& item, std::string* error) { return m_quarantine.Restore(item, error); });
+    }
+
     ServiceAnswer RunOnItems(std::vector<ItemRecord>& items, const char* notification, const char* started,
                              const char* complete, const std::function<bool(ItemRecord&, std::string*)>& action)
     {
@@ -307,17 +328,11 @@ private:
         std::vector<ItemRecord> removed = m_store.PackageItems(code, kRemoved);
         if (found.empty() && removed.empty())
             return ServiceAnswer::Error(KORVA_E_NOT_FOUND, "package \"" + code + "\" has no detected or removed items");
-        for (ItemRecord& item : found) {
-            item.status = "allowed";
-            std::string error;
-            if (!m_store.Update(item, &error))
-                return ServiceAnswer::Error(KORVA_E_STORE_FAILED, error);
-            NotifyItem(item);
-        }
+        if (auto error = SetStatus(found, "allowed"))
+            return *error;
         if (removed.empty())
             return ServiceAnswer{};
-        return RunOnItems(removed, "korva.quarantine.notify.restore", "restoration_started", "restoration_complete",
-                          [this](ItemRecord& item, std::string* error) { return m_quarantine.Restore(item, error); });
+        return RestoreItems(removed);
     }
 
     // An allowed package goes back to the detected ones.
@@ -332,13 +347,8 @@ private:
         std::vector<ItemRecord> items = m_store.PackageItems(code, kAllowed);
         if (items.empty())
             return ServiceAnswer::Error(KORVA_E_NOT_FOUND, "package \"" + code + "\" has no allowed items");
-        for (ItemRecord& item : items) {
-            item.status = "found";
-            std::string error;
-            if (!m_store.Update(item, &error))
-                return ServiceAnswer::Error(KORVA_E_STORE_FAILED, error);
-            NotifyItem(item);
-        }
+        if (auto error = SetStatus(items, "found"))
+            return *error;
         return ServiceAnswer{};
     }
 
@@ -351,8 +361,7 @@ private:
         if (!m_store.Item(code, item))
             return ServiceAnswer::Error(KORVA_E_NOT_FOUND, "no item \"" + code + "\"");
         std::vector<ItemRecord> items{item};
-        return RunOnItems(items, "korva.quarantine.notify.restore", "restoration_started", "restoration_complete",
-                          [this](ItemRecord& i, std::string* error) { return m_quarantine.Restore(i, error); });
+        return RestoreItems(items);
     }
 
     ServiceAnswer PurgeItem(const ServiceCall& call)

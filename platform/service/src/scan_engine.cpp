@@ -150,16 +150,24 @@ private:
     std::set<std::pair<dev_t, ino_t>> m_visited;
 };
 
-Finding FileFinding(const FileHit& hit, const std::string& path, const std::string& targetInfo)
+// One finding of definition item ITEM of package PACKAGE: PATH is what the
+// item is, ITEMNAME how it is shown.
+Finding MakeFinding(const std::string& package, long long item, const char* itemClass, std::string path,
+                    std::string itemName, std::string targetInfo)
 {
     Finding finding;
-    finding.packageCode = hit.package->code;
-    finding.definitionId = hit.item->id;
-    finding.itemClass = "file";
-    finding.path = path;
-    finding.itemName = path;
-    finding.targetInfo = targetInfo;
+    finding.packageCode = package;
+    finding.definitionId = item;
+    finding.itemClass = itemClass;
+    finding.path = std::move(path);
+    finding.itemName = std::move(itemName);
+    finding.targetInfo = std::move(targetInfo);
     return finding;
+}
+
+Finding FileFinding(const FileHit& hit, const std::string& path, const std::string& targetInfo)
+{
+    return MakeFinding(hit.package->code, hit.item->id, "file", path, path, targetInfo);
 }
 
 bool AllDigits(const char* text)
@@ -347,12 +355,7 @@ void ScanEngine::RunRegistry(ScanControl& control, ScanObserver& observer, int b
                                     : RegistryKeyXml(item->hive, item->keyPath, xml);
         if (!exists)
             continue;
-        Finding finding;
-        finding.packageCode = package->code;
-        finding.definitionId = item->id;
-        finding.itemClass = "registry";
-        finding.path = name;
-        finding.itemName = name;
+        Finding finding = MakeFinding(package->code, item->id, "registry", name, name, {});
         finding.itemData = xml;
         observer.OnFinding(std::move(finding));
     }
@@ -378,14 +381,7 @@ void ScanEngine::RunCookie(ScanControl& control, ScanObserver& observer, int bas
             for (const DefinitionItem& item : package.items) {
                 if (item.kind != MatchKind::Cookie || !DomainMatches(cookie.domain, item.text))
                     continue;
-                Finding finding;
-                finding.packageCode = package.code;
-                finding.definitionId = item.id;
-                finding.itemClass = "cookie";
-                finding.path = name;
-                finding.itemName = name;
-                finding.targetInfo = m_settings.cookieFile;
-                observer.OnFinding(std::move(finding));
+                observer.OnFinding(MakeFinding(package.code, item.id, "cookie", name, name, m_settings.cookieFile));
             }
         }
     }
@@ -409,14 +405,7 @@ void ScanEngine::RunHosts(ScanControl& control, ScanObserver& observer, int base
                 for (const DefinitionItem& item : package.items) {
                     if (item.kind != MatchKind::Hosts || item.text != host || !reported.insert(item.id).second)
                         continue;
-                    Finding finding;
-                    finding.packageCode = package.code;
-                    finding.definitionId = item.id;
-                    finding.itemClass = "hosts";
-                    finding.path = host;
-                    finding.itemName = line;
-                    finding.targetInfo = m_settings.hostsFile;
-                    observer.OnFinding(std::move(finding));
+                    observer.OnFinding(MakeFinding(package.code, item.id, "hosts", host, line, m_settings.hostsFile));
                 }
             }
         }

@@ -19,6 +19,7 @@
 #include "servicelink/html/help_window.h"
 #include "servicelink/html/html.h"
 #include "window_fakes.h"
+#include "wait_until.h"
 
 namespace {
 
@@ -29,19 +30,6 @@ const bool g_schemeRegistered = (RegisterResScheme(), true);
 // Where page URLs point (the UI resource path), not a real folder: the
 // pages come from the module registered under it.
 constexpr const char* kUiPath = "/kelm-console-test/ui";
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 class BrowserWindowTest : public ::testing::Test {
 protected:

@@ -11,6 +11,7 @@
 #include "kelmui/resource_module.h"
 #include "page_tree.h"
 #include "servicelink/html/html.h"
+#include "wait_until.h"
 
 namespace {
 
@@ -35,19 +36,6 @@ public:
     CBrowserControl* m_pBrowser;
     QUrl completed;
 };
-
-bool WaitUntil(const std::function<bool()>& done)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > 20000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 std::vector<std::string> PageFiles()
 {

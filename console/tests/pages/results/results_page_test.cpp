@@ -23,23 +23,11 @@
 #include "servicelink/html/html.h"
 #include "skin/skin_dialog.h"
 #include "win/ui/message_target.h"
+#include "../../wait_until.h"
 
 namespace {
 
 const bool g_schemeRegistered = (RegisterResScheme(), true);
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 // The window a results page lives in: the page area's size, the browser's
 // host controller, the owner that hands loader rows to the document, and

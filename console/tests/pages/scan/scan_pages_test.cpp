@@ -30,24 +30,12 @@
 #include "servicelink/html/html.h"
 #include "servicelink/msg_request.h"
 #include "switches.h"
+#include "../../wait_until.h"
 
 namespace {
 
 const bool g_schemeRegistered = (RegisterResScheme(), true);
 constexpr const char* kUiPath = "/kelm-scan-test/ui";
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 void Pause(int ms) { WaitUntil([] { return false; }, ms); }
 
